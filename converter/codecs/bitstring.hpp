@@ -14,7 +14,7 @@ namespace TIFunctions {
 // size() in the last byte are always 0, and eight zero bytes follow the data so that readers may
 // load whole 64-bit words past the end.
 class BitString {
-public:
+  public:
     BitString() = default;
 
     // Parses the text form ("0" and "1"); throws std::invalid_argument on any other character.
@@ -53,7 +53,7 @@ public:
 
     friend bool operator==(const BitString& a, const BitString& b) noexcept;
 
-private:
+  private:
     static constexpr std::size_t kPadding = 8;
 
     void reserveBits(std::size_t bits);

@@ -34,7 +34,8 @@ std::string ToBinary16(std::uint64_t value);
 // Decimal digits of value, left-padded with "0" to at least 8 digits.
 std::string ToDecimal8(std::uint64_t value);
 
-// Positions 0 .. a.size()-1 at which a and b differ; positions past the end of b count as different.
+// Positions 0 .. a.size()-1 at which a and b differ; positions past the end of b count as
+// different.
 std::size_t CountDifferentBits(const BitString& a, const BitString& b);
 // The difference frame: 1 where current and reference differ (past the end of reference too);
 // empty when their byte counts differ.

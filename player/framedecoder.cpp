@@ -1,0 +1,161 @@
+#include "framedecoder.hpp"
+
+#include "tifunctions.hpp"
+
+namespace player {
+
+namespace {
+
+using TIFunctions::BitString;
+using TIFunctions::kMarkerByte;
+
+// Reads the data byte by byte and reports where it ran short.
+class Reader {
+  public:
+    explicit Reader(std::span<const std::uint8_t> data) : m_data(data) {}
+
+    std::uint8_t next(const char* what) {
+        if (m_pos >= m_data.size())
+            throw DecodeError(std::string("data ends inside ") + what, m_pos);
+        return m_data[m_pos++];
+    }
+    std::size_t next16(const char* what) {
+        const std::size_t high = next(what);
+        return high << 8 | next(what);
+    }
+    std::size_t position() const noexcept { return m_pos; }
+
+  private:
+    std::span<const std::uint8_t> m_data;
+    std::size_t m_pos = 0;
+};
+
+void putByte(BitString& frame, std::size_t byteIndex, std::uint8_t value) {
+    for (int b = 0; b < 8; ++b)
+        frame.setBit(byteIndex * 8 + b, (value >> (7 - b)) & 1U);
+}
+
+// Expands byte-run items into frame bytes [first, first + count).
+void expandRuns(Reader& in, BitString& frame, std::size_t first, std::size_t count) {
+    std::size_t at = first;
+    const std::size_t end = first + count;
+    while (at < end) {
+        const std::size_t itemStart = in.position();
+        const std::uint8_t b = in.next("a byte-run item");
+        std::size_t repeat = 1;
+        std::uint8_t value = b;
+        if (b == kMarkerByte) {
+            value = in.next("a byte-run token");
+            repeat = in.next("a byte-run token");
+            const bool escape = value == kMarkerByte && repeat == 1;
+            if (!escape && repeat < 3) throw DecodeError("invalid byte-run token", itemStart);
+        }
+        if (at + repeat > end) throw DecodeError("byte run passes the end of the frame", itemStart);
+        for (std::size_t i = 0; i < repeat; ++i)
+            putByte(frame, at++, value);
+    }
+}
+
+// Applies bit-run tokens from bit position start up to the end token.
+void expandBitRuns(Reader& in, BitString& frame, std::size_t start) {
+    std::size_t at = start;
+    for (;;) {
+        const std::size_t tokenStart = in.position();
+        const std::uint8_t token = in.next("the bit-run tokens");
+        if (token == 0) return;
+        if (at >= frame.size())
+            throw DecodeError("bit-run token past the end of the frame", tokenStart);
+        if (token & 0x80U) {
+            // Bits of a literal that reach past the frame's end carry no pixel.
+            for (int b = 0; b < 7 && at < frame.size(); ++b, ++at) {
+                frame.setBit(at, (token >> (6 - b)) & 1U);
+            }
+            continue;
+        }
+        const std::size_t run = token & 0x3FU;
+        if (run < 8) throw DecodeError("bit-run token shorter than 8 bits", tokenStart);
+        if (at + run > frame.size())
+            throw DecodeError("bit run passes the end of the frame", tokenStart);
+        for (std::size_t i = 0; i < run; ++i)
+            frame.setBit(at++, (token & 0x40U) != 0);
+    }
+}
+
+}  // namespace
+
+DecodedFrame decodeFrameData(std::span<const std::uint8_t> data, int codeType,
+                             std::size_t frameBits) {
+    Reader in(data);
+    const std::size_t wholeBytes = frameBits / 8;
+    DecodedFrame result;
+    switch (codeType) {
+        case 0:
+            result.frame = BitString::filled(frameBits, false);
+            expandRuns(in, result.frame, 0, wholeBytes);
+            break;
+        case 1:
+        case 2: {
+            const bool fill = codeType == 2;
+            result.frame = BitString::filled(frameBits, fill);
+            const std::size_t skip = in.next16("the skip count");
+            const std::size_t span = in.next16("the span length");
+            if (skip + span > wholeBytes)
+                throw DecodeError("skip count and span exceed the frame", 0);
+            expandRuns(in, result.frame, skip, span);
+            break;
+        }
+        case 3:
+        case 4:
+            // The background is the complement of the ink: 0 for type 3, 1 for type 4.
+            result.frame = BitString::filled(frameBits, codeType == 4);
+            expandBitRuns(in, result.frame, 0);
+            break;
+        case 5:
+        case 6:
+        case 7:
+        case 8: {
+            const bool fillOnes = codeType == 6 || codeType == 7;
+            const bool inkOne = codeType == 5 || codeType == 7;
+            result.frame = BitString::filled(frameBits, !inkOne);
+            const std::size_t skip = in.next16("the skip count");
+            if (skip > wholeBytes) throw DecodeError("skip count exceeds the frame", 0);
+            for (std::size_t i = 0; i < skip; ++i)
+                putByte(result.frame, i, fillOnes ? 0xFF : 0x00);
+            expandBitRuns(in, result.frame, skip * 8);
+            break;
+        }
+        default:
+            throw DecodeError("unknown code type " + std::to_string(codeType), 0);
+    }
+    result.consumed = in.position();
+    return result;
+}
+
+std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_t frameBits) {
+    std::vector<Record> records;
+    BitString screen = BitString::filled(frameBits, false);
+    std::size_t offset = 0;
+    while (offset < data.size()) {
+        Record record;
+        record.offset = offset;
+        record.difference = (data[offset] & 0x80U) != 0;
+        record.codeType = data[offset] & 0x7F;
+        try {
+            DecodedFrame decoded =
+                decodeFrameData(data.subspan(offset + 1), record.codeType, frameBits);
+            screen =
+                record.difference ? TIFunctions::XorFrames(screen, decoded.frame) : decoded.frame;
+            record.size = 1 + decoded.consumed;
+        } catch (const DecodeError& error) {
+            throw DecodeError("record " + std::to_string(records.size() + 1) + " (header at byte " +
+                                  std::to_string(offset) + "): " + error.what(),
+                              offset + 1 + error.offset());
+        }
+        record.screen = screen;
+        offset += record.size;
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+}  // namespace player
