@@ -81,8 +81,20 @@ constexpr std::size_t zcpBound(std::size_t bits) {
 
 // Byte-run code of p[0, n) into out; returns the end of what was written.
 std::uint8_t* rleCore(const std::uint8_t* p, std::size_t n, std::uint8_t* out) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kMarkers = kOnes * kMarkerByte;
+    auto hasZeroByte = [](std::uint64_t v) { return ((v - kOnes) & ~v & (kOnes << 7)) != 0; };
     std::size_t i = 0;
     while (i < n) {
+        // Eight bytes at a time while none is a marker and none equals the byte after it: each
+        // of them is a plain byte.
+        while (i + 9 <= n) {
+            const std::uint64_t here = loadWord(p + i);
+            if (hasZeroByte(here ^ loadWord(p + i + 1)) || hasZeroByte(here ^ kMarkers)) break;
+            std::memcpy(out, p + i, 8);
+            out += 8;
+            i += 8;
+        }
         const std::uint8_t b = p[i];
         if (b == kMarkerByte) {
             // The marker byte is escaped one by one; markers are never joined into a run.
@@ -94,6 +106,9 @@ std::uint8_t* rleCore(const std::uint8_t* p, std::size_t n, std::uint8_t* out) {
         }
         const std::size_t limit = std::min(n, i + 255);
         std::size_t j = i + 1;
+        const std::uint64_t pattern = kOnes * b;
+        while (j + 8 <= limit && loadWord(p + j) == pattern)
+            j += 8;
         while (j < limit && p[j] == b)
             ++j;
         const std::size_t run = j - i;
