@@ -79,13 +79,16 @@ constexpr std::size_t zcpBound(std::size_t bits) {
     return bits / 7 + 2;
 }
 
-// Byte-run code of p[0, n) into out; returns the end of what was written.
-std::uint8_t* rleCore(const std::uint8_t* p, std::size_t n, std::uint8_t* out) {
+// Byte-run code of p[0, n) into out; returns the end of what was written, or nullptr as soon as
+// the output reaches stop.
+std::uint8_t* rleCore(const std::uint8_t* p, std::size_t n, std::uint8_t* out,
+                      const std::uint8_t* stop) {
     constexpr std::uint64_t kOnes = 0x0101010101010101;
     constexpr std::uint64_t kMarkers = kOnes * kMarkerByte;
     auto hasZeroByte = [](std::uint64_t v) { return ((v - kOnes) & ~v & (kOnes << 7)) != 0; };
     std::size_t i = 0;
     while (i < n) {
+        if (out >= stop) return nullptr;
         // Eight bytes at a time while none is a marker and none equals the byte after it: each
         // of them is a plain byte.
         while (i + 9 <= n) {
@@ -122,7 +125,7 @@ std::uint8_t* rleCore(const std::uint8_t* p, std::size_t n, std::uint8_t* out) {
         }
         i = j;
     }
-    return out;
+    return out < stop ? out : nullptr;
 }
 
 // Index from 0 of the last bit of p[0, bits) equal to ink, or -1 when there is none.
@@ -142,8 +145,10 @@ std::ptrdiff_t lastInkBit(const std::uint8_t* p, std::size_t bits, bool ink) {
     return static_cast<std::ptrdiff_t>(byteEnd * 8 - 1) - std::countr_zero(last);
 }
 
-// Bit-run code of the bits p[0, bits) into out; returns the end of what was written.
-std::uint8_t* zcpCore(const std::uint8_t* p, std::size_t bits, bool ink, std::uint8_t* out) {
+// Bit-run code of the bits p[0, bits) into out; returns the end of what was written, or nullptr
+// as soon as the output reaches stop.
+std::uint8_t* zcpCore(const std::uint8_t* p, std::size_t bits, bool ink, std::uint8_t* out,
+                      const std::uint8_t* stop) {
     if (bits > 0) {
         const std::ptrdiff_t lastInk = lastInkBit(p, bits, ink);
         std::size_t pos = 0;
@@ -172,10 +177,11 @@ std::uint8_t* zcpCore(const std::uint8_t* p, std::size_t bits, bool ink, std::ui
                 *out++ = literal;
                 pos += 7;
             }
+            if (out >= stop) return nullptr;
         } while (static_cast<std::ptrdiff_t>(pos) <= lastInk);
     }
     *out++ = 0;  // the end token
-    return out;
+    return out < stop ? out : nullptr;
 }
 
 void putHeader16(std::uint8_t*& out, std::size_t value) {
@@ -297,15 +303,17 @@ BitString RleEncode(const BitString& bits) {
     BitString result;
     const std::size_t n = bits.wholeBytes();
     std::uint8_t* out = result.beginWrite(rleBound(n));
-    result.commit(static_cast<std::size_t>(rleCore(bits.data(), n, out) - out));
+    const std::size_t bound = rleBound(n);
+    result.commit(static_cast<std::size_t>(rleCore(bits.data(), n, out, out + bound + 1) - out));
     return result;
 }
 
 BitString ZcpEncode(const BitString& bits, char ink) {
     BitString result;
-    std::uint8_t* out = result.beginWrite(zcpBound(bits.size()));
-    result.commit(
-        static_cast<std::size_t>(zcpCore(bits.data(), bits.size(), ink != '0', out) - out));
+    const std::size_t bound = zcpBound(bits.size());
+    std::uint8_t* out = result.beginWrite(bound);
+    const std::uint8_t* end = zcpCore(bits.data(), bits.size(), ink != '0', out, out + bound + 1);
+    result.commit(static_cast<std::size_t>(end - out));
     return result;
 }
 
@@ -326,51 +334,47 @@ BitString TrimFillBytes(const BitString& bits, char fill) {
     return BitString::fromBytes(std::span<const std::uint8_t>(bits.data() + span.skip, span.bytes));
 }
 
-void EncodeFrame(const BitString& frame, double codeType, BitString& out) {
+bool EncodeFrameBelow(const BitString& frame, double codeType, std::size_t limit, BitString& out) {
     // Only the whole numbers 0 to 8 select a chain; fractions and everything else give nothing.
     if (!(codeType >= 0 && codeType <= 8) || codeType != static_cast<int>(codeType)) {
         out.beginWrite(0);
         out.commit(0);
-        return;
+        return limit > 0;
     }
     const int type = static_cast<int>(codeType);
     const std::uint8_t* p = frame.data();
     const std::size_t n = frame.wholeBytes();
-
-    if (type == 0) {
-        std::uint8_t* begin = out.beginWrite(rleBound(n));
-        out.commit(static_cast<std::size_t>(rleCore(p, n, begin) - begin));
-        return;
-    }
-    if (type == 3 || type == 4) {
-        std::uint8_t* begin = out.beginWrite(zcpBound(frame.size()));
-        out.commit(static_cast<std::size_t>(zcpCore(p, frame.size(), type == 3, begin) - begin));
-        return;
-    }
-    if (n > kMaxHeaderValue) {
+    if (n > kMaxHeaderValue && type != 0 && type != 3 && type != 4) {
         encodeWideHeaders(frame, type, out);
-        return;
+        return ByteCount(out) < limit;
     }
 
     // Types 1 and 5 trim bytes of "0", 2 and 6 bytes of "1"; 7 and 8 cross fill and ink.
+    const bool trimmed = type != 0 && type != 3 && type != 4;
     const bool fillOnes = type == 2 || type == 6 || type == 7;
-    const Span span = trimmedSpan(frame, fillOnes ? '1' : '0');
-    const std::uint8_t* spanData = p + span.skip;
-    if (type <= 2) {
-        std::uint8_t* begin = out.beginWrite(4 + rleBound(span.bytes));
-        std::uint8_t* end = begin;
-        putHeader16(end, span.skip);
-        putHeader16(end, span.bytes);
-        end = rleCore(spanData, span.bytes, end);
-        out.commit(static_cast<std::size_t>(end - begin));
-        return;
-    }
-    const bool ink = type == 5 || type == 7;
-    std::uint8_t* begin = out.beginWrite(2 + zcpBound(span.bytes * 8));
+    const Span span = trimmed ? trimmedSpan(frame, fillOnes ? '1' : '0') : Span{0, n};
+    const bool runCode = type <= 2;
+    const std::size_t bound =
+        runCode ? 4 + rleBound(span.bytes) : 2 + zcpBound(trimmed ? span.bytes * 8 : frame.size());
+
+    std::uint8_t* begin = out.beginWrite(bound);
+    // The buffer holds bound plus padding bytes, so the stop mark always lies inside it.
+    const std::uint8_t* stop = begin + std::min(limit, bound + 1);
     std::uint8_t* end = begin;
-    putHeader16(end, span.skip);
-    end = zcpCore(spanData, span.bytes * 8, ink, end);
-    out.commit(static_cast<std::size_t>(end - begin));
+    if (trimmed) putHeader16(end, span.skip);
+    if (runCode) {
+        if (trimmed) putHeader16(end, span.bytes);
+        end = rleCore(p + span.skip, span.bytes, end, stop);
+    } else {
+        const bool ink = type == 3 || type == 5 || type == 7;
+        end = zcpCore(p + span.skip, trimmed ? span.bytes * 8 : frame.size(), ink, end, stop);
+    }
+    out.commit(end == nullptr ? 0 : static_cast<std::size_t>(end - begin));
+    return end != nullptr;
+}
+
+void EncodeFrame(const BitString& frame, double codeType, BitString& out) {
+    EncodeFrameBelow(frame, codeType, static_cast<std::size_t>(-1), out);
 }
 
 BitString EncodeFrame(const BitString& frame, double codeType) {

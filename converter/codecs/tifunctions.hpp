@@ -63,5 +63,8 @@ BitString TrimFillBytes(const BitString& bits, char fill);
 BitString EncodeFrame(const BitString& frame, double codeType);
 // As EncodeFrame, into out, whose storage is reused from call to call.
 void EncodeFrame(const BitString& frame, double codeType, BitString& out);
+// As EncodeFrame into out when the result is shorter than limit bytes; otherwise gives up as soon
+// as it knows, returns false and leaves out empty. Lets a search skip codes that cannot win.
+bool EncodeFrameBelow(const BitString& frame, double codeType, std::size_t limit, BitString& out);
 
 }  // namespace TIFunctions

@@ -96,3 +96,26 @@ TEST(EncodeFrame, LeavesItsInputAloneAndRepeatsItself) {
         EXPECT_EQ(EncodeFrame(frame, 4), four);
     }
 }
+
+// The bounded encoder agrees with the plain one: it succeeds exactly when the data is shorter
+// than the limit, and then gives the same data.
+TEST(EncodeFrameBelow, GivesUpExactlyWhenTheDataWouldReachTheLimit) {
+    testframes::Generator generate(31);
+    BitString full;
+    BitString bounded;
+    for (int i = 0; i < 1000; ++i) {
+        const BitString frame = BitString::fromText(generate.any());
+        for (int type = 0; type <= 8; ++type) {
+            EncodeFrame(frame, type, full);
+            const std::size_t size = ByteCount(full);
+            for (std::size_t limit :
+                 {std::size_t{0}, std::size_t{1}, size, size + 1, size / 2, size + 7}) {
+                const bool fits = EncodeFrameBelow(frame, type, limit, bounded);
+                ASSERT_EQ(fits, size < limit) << "code type " << type << ", limit " << limit;
+                if (fits) {
+                    ASSERT_EQ(bounded, full);
+                }
+            }
+        }
+    }
+}
