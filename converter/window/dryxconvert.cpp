@@ -1,0 +1,89 @@
+#include "dryxconvert.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+
+#include "tifunctions.hpp"
+
+namespace conversion {
+
+using TIFunctions::BitString;
+
+std::string PlainNumber(double value) {
+    if (value == 0) return "0";  // also for -0
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return std::string(buffer, result.ptr);
+}
+
+StatisticsLabels LabelTexts(const Statistics& statistics, double MaxBytes, double playerWidth,
+                            double playerHeight) {
+    StatisticsLabels labels;
+    const auto bytes = static_cast<double>(statistics.bytesWritten);
+    const auto frames = static_cast<double>(statistics.frames);
+    labels.BytesWrittenLabel = PlainNumber(bytes);
+    labels.BytesToDoLabel = PlainNumber(MaxBytes);
+    labels.FrameStatusLabel = PlainNumber(frames);
+    labels.CompressionLabel = "0";
+    labels.FramesExpectedLabel = "0";
+    labels.PercentDone = "0";
+    if (frames > 0) {
+        const double average = bytes / frames;
+        // Percent saved against the player's picture at one bit per pixel.
+        const double pictureBytes = playerHeight * playerWidth * 0.125;
+        if (pictureBytes > 0) {
+            labels.CompressionLabel = PlainNumber(100 - std::floor(average / pictureBytes * 100));
+        }
+        labels.FramesExpectedLabel = PlainNumber(std::floor(MaxBytes / average));
+    }
+    if (MaxBytes != 0) labels.PercentDone = PlainNumber(std::floor(bytes * 100 / MaxBytes));
+    for (int t = 0; t < kStatisticsRows; ++t) {
+        const auto& count = statistics.counts[static_cast<std::size_t>(t)];
+        labels.FramesCountLabel[static_cast<std::size_t>(t)] =
+            PlainNumber(static_cast<double>(count[0])) + " / " +
+            PlainNumber(static_cast<double>(count[1]));
+    }
+    return labels;
+}
+
+BitString DryxConvert(const ConvertSettings& settings, std::size_t width, std::size_t height,
+                      FrameLoopHost& host) {
+    const std::size_t pixels = width * height;
+    BitString reference = BitString::filled(pixels, false);
+    BitString output;
+    Statistics statistics;
+    FrameSearch search;
+    std::size_t k = 0;
+    host.WantToStop() = false;
+
+    auto goOn = [&] {
+        if (k == 0) return true;
+        return !host.WantToStop() && host.Length() >= static_cast<double>(k) / 10 &&
+               static_cast<double>(statistics.bytesWritten) < settings.MaxBytes;
+    };
+    while (goOn()) {
+        const BitString canvas = host.getCanvas(static_cast<double>(k) / 10, settings.Brightness,
+                                                settings.Contrast, settings.WantDither);
+        if (canvas.size() != pixels) throw std::logic_error("canvas of the wrong size");
+        host.canvasTaken(k, canvas);
+
+        const SearchChoice& choice =
+            search.search(canvas, reference, k, settings.Quality, settings.WantInterlace, width);
+        reference = choice.shown;
+        if (settings.WantPreview) host.ShowCanvas(reference);
+        if (settings.WantPreview && settings.WantDebug == 1) host.saveDebugImage(k);
+
+        output.pushByte(RecordHeader(choice.kind, choice.codeType));
+        output.append(choice.data);
+        statistics.bytesWritten = output.size() / 8;
+        ++statistics.counts[static_cast<std::size_t>(choice.codeType)]
+                           [static_cast<std::size_t>(choice.kind)];
+        statistics.frames = ++k;
+        host.frameDone(FrameReport{k - 1, choice, reference, statistics});
+    }
+    return output;
+}
+
+}  // namespace conversion
