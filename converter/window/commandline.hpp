@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace conversion {
+
+// A command line that cannot be understood; what() says why.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the converter's command line asks for.
+struct ConverterOptions {
+    std::string FileName;  // the video path
+    bool headless = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+    std::optional<std::string> jobPath;     // in place of the program directory's thisjob.ini
+    std::optional<std::string> outputPath;  // in place of the program directory's my.z80
+    std::optional<std::string> dumpDir;     // folder for the canvases as PBM files
+    std::optional<std::uint64_t> seed;      // seed of the dither generator
+};
+
+// The video path of a command line: taken whole, blanks included; when it begins with a double
+// quote, its first and last characters are dropped.
+std::string FileNameFromCommandLine(const std::string& commandLine);
+
+// Parses the arguments after the program name. Options come first or anywhere; "--" ends them.
+// The remaining arguments, joined by single blanks, are the command line of the video path.
+// Throws UsageError for an unknown option, a missing option value or no video path.
+ConverterOptions ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text of --help.
+std::string UsageText();
+
+}  // namespace conversion

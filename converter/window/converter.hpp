@@ -1,0 +1,109 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "bitstring.hpp"
+#include "dryxconvert.hpp"
+#include "jobvalues.hpp"
+#include "layout.hpp"
+#include "picture.hpp"
+#include "surface.hpp"
+#include "uniformrandom.hpp"
+
+namespace capture {
+class FrameSource;
+}
+
+namespace conversion {
+
+// Where a run reads and writes.
+struct RunPaths {
+    std::string job;                        // the job file
+    std::string output;                     // the data file
+    std::string debugFolder;                // folder of the debug images
+    std::optional<std::string> dumpFolder;  // folder of the canvases as PBM files
+};
+
+// The paths of a converter in programDirectory, as the options change them.
+RunPaths DefaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
+                      const std::optional<std::string>& output,
+                      const std::optional<std::string>& dumpFolder);
+
+// The directory of the running executable.
+std::string ProgramDirectory();
+
+// Told what a run does, for the window or the command line; called on the converting thread.
+class RunObserver {
+  public:
+    virtual ~RunObserver() = default;
+    // A job value as it was read.
+    virtual void jobValue(std::string_view /*section*/, std::string_view /*key*/,
+                          double /*value*/) {}
+    // Something went wrong that does not stop the conversion.
+    virtual void warning(const std::string& /*message*/) {}
+    // The picture the converter sampled for frame k, as the player shows it at Width x Height.
+    virtual void pictureSampled(std::size_t /*k*/, const capture::Picture& /*picture*/) {}
+    // Frame k is done: the preview (empty when the preview is off) and the statistics labels.
+    virtual void frameDone(const FrameReport& /*report*/, const capture::Picture& /*preview*/,
+                           const StatisticsLabels& /*labels*/) {}
+};
+
+// One conversion run, from the command line to the written data file: the converter's start-up,
+// DoConvert and the frame loop's host. Errors are thrown as INIfiles::JobFileError,
+// JobValueError, capture::MediaError or capture::OutputError, each naming the file.
+class Converter final : public FrameLoopHost {
+  public:
+    Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer);
+    ~Converter() override;
+
+    // Start-up: reads the player size, canvas size and background, checks the canvas size and
+    // the output folder, opens FileName and lays out the window.
+    void load(const std::string& FileName);
+    // The conversion: reads the remaining job values, applies the preview layout, runs the frame
+    // loop and saves the data file. Returns the statistics of the run.
+    Statistics DoConvert();
+
+    // Requests a stop after the frame in progress; safe from any thread or a signal handler.
+    std::atomic<bool>& WantToStop() override { return m_stop; }
+
+    const capture::Layout& layout() const noexcept { return m_layout; }
+    const LoadValues& loadValues() const noexcept { return m_values; }
+    const ConvertSettings& settings() const noexcept { return m_settings; }
+    const RunPaths& paths() const noexcept { return m_paths; }
+    // Frames the video holds at ten a second, as far as known.
+    double Length() override;
+
+  private:
+    TIFunctions::BitString getCanvas(double t, double Brightness, double Contrast,
+                                     double WantDither) override;
+    void canvasTaken(std::size_t k, const TIFunctions::BitString& canvas) override;
+    void ShowCanvas(const TIFunctions::BitString& reference) override;
+    void saveDebugImage(std::size_t k) override;
+    void frameDone(const FrameReport& report) override;
+
+    RunPaths m_paths;
+    RunObserver& m_observer;
+    capture::UniformRandom m_random;
+    std::atomic<bool> m_stop{false};
+    LoadValues m_values;
+    CanvasSize m_canvas;
+    ConvertSettings m_settings;
+    capture::Layout m_layout;
+    std::unique_ptr<capture::FrameSource> m_player;
+    capture::Surface m_surface;
+    capture::Picture m_preview;
+    std::size_t m_sampled = 0;
+    bool m_debugFailed = false;
+    Statistics* m_statistics = nullptr;  // the run's statistics while DoConvert runs
+};
+
+// Writes canvas as a binary PBM file (P4): width x height, a "1" bit is a dark pixel, each row
+// padded to whole bytes. Throws capture::OutputError.
+void SavePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
+             const std::string& path);
+
+}  // namespace conversion
