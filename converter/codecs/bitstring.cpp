@@ -80,6 +80,19 @@ void BitString::reserveBits(std::size_t bits) {
     if (m_bytes.size() < needed) m_bytes.resize(std::max(needed, m_bytes.size() * 2), 0);
 }
 
+void BitString::copyBits(const BitString& source, std::size_t first, std::size_t count) {
+    std::size_t i = first;
+    const std::size_t end = first + count;
+    for (; i < end && i % 8 != 0; ++i)
+        setBit(i, source.bit(i));
+    const std::size_t wholeEnd = i + (end - i) / 8 * 8;
+    std::copy(source.m_bytes.begin() + static_cast<std::ptrdiff_t>(i / 8),
+              source.m_bytes.begin() + static_cast<std::ptrdiff_t>(wholeEnd / 8),
+              m_bytes.begin() + static_cast<std::ptrdiff_t>(i / 8));
+    for (i = wholeEnd; i < end; ++i)
+        setBit(i, source.bit(i));
+}
+
 void BitString::pushBit(bool value) {
     reserveBits(m_bits + 1);
     if (value) m_bytes[m_bits >> 3] |= static_cast<std::uint8_t>(0x80U >> (m_bits & 7));

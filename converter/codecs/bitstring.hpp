@@ -42,6 +42,9 @@ class BitString {
     // Pointer to bytes(); at least eight readable zero bytes follow them.
     const std::uint8_t* data() const noexcept;
 
+    // Copies count bits of source, from position first, over the same positions of this string.
+    void copyBits(const BitString& source, std::size_t first, std::size_t count);
+
     void pushBit(bool value);
     void pushByte(std::uint8_t value);
     void append(const BitString& other);
