@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "commandline.hpp"
+#include "defaultjobfile.hpp"
+
+namespace {
+
+struct ProcessResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs prelmat with no display at all: a QApplication would fail to start.
+ProcessResult runPrelmat(const QStringList& arguments,
+                         const QString& program = PRELMAT_EXECUTABLE) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+TEST(PrelmatDefaults, WritesTheExactFileWithoutADisplay) {
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.ini"));
+    const ProcessResult run =
+        runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--job"), path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(readAll(path), kDefaultJobFile);
+}
+
+TEST(PrelmatDefaults, WritesBesideTheProgramByDefault) {
+    const QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("prelmat"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(PRELMAT_EXECUTABLE), copy));
+    const ProcessResult run = runPrelmat({QStringLiteral("--defaults")}, copy);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("thisjob.ini"))), kDefaultJobFile);
+}
+
+TEST(PrelmatDefaults, UnwritablePathFailsNamingPathAndReason) {
+    const QTemporaryDir dir;
+    const QString missingFolder = dir.filePath(QStringLiteral("missing/thisjob.ini"));
+    for (const QString& path : {dir.path(), missingFolder}) {
+        const ProcessResult run =
+            runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--job=") + path});
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_TRUE(run.err.contains(path.toUtf8())) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("folder")) << run.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(missingFolder));
+}
+
+TEST(PrelmatCommandLine, HelpAndMistakes) {
+    const ProcessResult help = runPrelmat({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--defaults"));
+    EXPECT_TRUE(help.out.contains("--job PATH"));
+    EXPECT_EQ(runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--bogus")}).exitCode, 2);
+    EXPECT_EQ(runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--job")}).exitCode, 2);
+}
+
+TEST(PrelmatCommandLine, ParsesJobPathInBothForms) {
+    EXPECT_EQ(parsePrelmatArguments({QStringLiteral("--job"), QStringLiteral("a b.ini")}).jobPath,
+              QStringLiteral("a b.ini"));
+    const PrelmatOptions options =
+        parsePrelmatArguments({QStringLiteral("--job=x.ini"), QStringLiteral("--defaults")});
+    EXPECT_EQ(options.jobPath, QStringLiteral("x.ini"));
+    EXPECT_TRUE(options.defaults);
+    EXPECT_THROW(parsePrelmatArguments({QStringLiteral("--job=")}), UsageError);
+    EXPECT_THROW(parsePrelmatArguments({QStringLiteral("x.ini")}), UsageError);
+}
+
+}  // namespace
