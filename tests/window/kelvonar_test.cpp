@@ -1,0 +1,219 @@
+// The converter program as users run it: options, paths, failures and Ctrl-C.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "process.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kKelvonar = KELVONAR_EXECUTABLE;
+const std::string kSample = std::string(KELVONAR_SOURCE_DIR) + "/samples/bounce.mp4";
+const std::string kDefaultJob = std::string(KELVONAR_SOURCE_DIR) + "/samples/thisjob.ini";
+
+class KelvonarProgram : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_folder = fs::temp_directory_path() /
+                   ("kelvonar-test-" + std::to_string(::getpid()) + "-" +
+                    testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+        fs::copy_file(kDefaultJob, job());
+        // An older output that no failure may touch.
+        write(output(), "older output\r\n");
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::string job() const { return (m_folder / "thisjob.ini").string(); }
+    std::string output() const { return (m_folder / "my.z80").string(); }
+    std::string path(const std::string& name) const { return (m_folder / name).string(); }
+    static void write(const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
+    testprocess::Result convert(std::vector<std::string> arguments) const {
+        std::vector<std::string> all = {"--headless", "--job",  job(), "--output",
+                                        output(),     "--seed", "7"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return testprocess::run(kKelvonar, all);
+    }
+    void expectOlderOutputKept() const {
+        EXPECT_EQ(testprocess::slurp(output()), "older output\r\n");
+    }
+
+    // A job file like the default one with one line replaced.
+    void jobWith(const std::string& line, const std::string& replacement) const {
+        std::string text = testprocess::slurp(kDefaultJob);
+        const auto at = text.find(line);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, line.size(), replacement);
+        write(job(), text);
+    }
+
+    fs::path m_folder;
+};
+
+}  // namespace
+
+TEST_F(KelvonarProgram, ConvertsTheSampleAndSummarises) {
+    const auto result = convert({kSample});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("NZCP:"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("wrote " + output()), std::string::npos) << result.err;
+    const std::string data = testprocess::slurp(output());
+    EXPECT_EQ(data.rfind(" .db %", 0), 0U);
+    // The same seed gives the same file.
+    const auto again = convert({kSample});
+    ASSERT_EQ(again.status, 0);
+    EXPECT_EQ(testprocess::slurp(output()), data);
+}
+
+TEST_F(KelvonarProgram, HelpVersionAndUsageErrors) {
+    const auto help = testprocess::run(kKelvonar, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: kelvonar"), std::string::npos);
+    EXPECT_EQ(testprocess::run(kKelvonar, {"--version"}).status, 0);
+
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{},
+                                                      {"--frobnicate", kSample},
+                                                      {"--seed", "x", kSample},
+                                                      {"\""},
+                                                      {"--job"}}) {
+        const auto result = testprocess::run(kKelvonar, arguments);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find("kelvonar: "), std::string::npos);
+    }
+}
+
+TEST_F(KelvonarProgram, PathsWithBlanksQuotesAndLeadingDashes) {
+    const std::string blanks = path("my  clip.mp4");
+    fs::copy_file(kSample, blanks);
+    // Quoted: the quotes go, the blanks stay.
+    EXPECT_EQ(convert({"\"" + blanks + "\""}).status, 0);
+    // Unquoted words are joined by single blanks: two blanks cannot be given that way.
+    const auto joined = convert({path("my"), "clip.mp4"});
+    EXPECT_EQ(joined.status, 1);
+    EXPECT_NE(joined.err.find(path("my") + " clip.mp4"), std::string::npos) << joined.err;
+
+    const std::string dashed = path("-clip.mp4");
+    fs::copy_file(kSample, dashed);
+    fs::current_path(m_folder);
+    EXPECT_EQ(convert({"--", "-clip.mp4"}).status, 0);
+    EXPECT_EQ(convert({"-clip.mp4"}).status, 2);
+}
+
+TEST_F(KelvonarProgram, FailuresSayWhyAndKeepTheOlderOutput) {
+    const std::string text = path("notes.txt");
+    write(text, "not a video at all");
+    struct Case {
+        std::string name;
+        std::function<void()> prepare;
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"missing job", [&] { fs::remove(job()); }, {kSample}, "cannot read the job file " + job()},
+        {"empty job", [&] { write(job(), ""); }, {kSample}, job()},
+        {"missing video", [] {}, {path("nothing.mp4")}, path("nothing.mp4")},
+        {"not a video", [] {}, {text}, text},
+        {"empty canvas", [&] { jobWith("width=96", "width=0"); }, {kSample}, "canvas size"},
+        {"canvas of odd bytes",
+         [&] { jobWith("width=96\r\nheight=64", "width=97\r\nheight=63"); },
+         {kSample},
+         "multiple of 8"},
+        {"canvas too large",
+         [&] { jobWith("width=96\r\nheight=64", "width=1024\r\nheight=1024"); },
+         {kSample},
+         "65535"},
+        {"output folder missing",
+         [] {},
+         {"--output", path("none/my.z80"), kSample},
+         path("none/my.z80")},
+        {"output is a folder",
+         [&] { fs::create_directory(path("folder.z80")); },
+         {"--output", path("folder.z80"), kSample},
+         "folder"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        c.prepare();
+        const auto result = convert(c.arguments);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        expectOlderOutputKept();
+    }
+}
+
+TEST_F(KelvonarProgram, ZeroBudgetConvertsOneFrame) {
+    jobWith("freemem = 24000", "freemem = 0");
+    const auto result = convert({kSample});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("frame 1 of ~0"), std::string::npos) << result.err;
+}
+
+TEST_F(KelvonarProgram, DumpsEveryCanvasAsPbm) {
+    const auto result = convert({"--dump-canvases", path("canvases"), kSample});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::string first = testprocess::slurp(path("canvases/00000000.pbm"));
+    ASSERT_EQ(first.size(), std::string("P4\n96 64\n").size() + 768);
+    EXPECT_EQ(first.rfind("P4\n96 64\n", 0), 0U);
+    // Six seconds of video: positions 0, 0.1, ..., 6.0 at most.
+    const auto files =
+        std::distance(fs::directory_iterator(path("canvases")), fs::directory_iterator());
+    EXPECT_GE(files, 60);
+    EXPECT_LE(files, 61);
+}
+
+// A copy of the program in a folder of its own finds its job there, writes my.z80 there and the
+// debug images into its folder "output", which it creates; when that fails it only warns.
+TEST_F(KelvonarProgram, ProgramDirectoryHoldsJobOutputAndDebugImages) {
+    const std::string program = path("kelvonar");
+    fs::copy_file(kKelvonar, program);
+    jobWith("interlace = 1", "interlace = 1\r\n\r\n[debug]\r\nwantdebug=1");
+
+    const auto result = testprocess::run(program, {"--headless", kSample});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(testprocess::slurp(output()), "older output\r\n");
+    EXPECT_TRUE(fs::exists(path("output/00000000.bmp")));
+    EXPECT_TRUE(fs::exists(path("output/00000059.bmp")));
+
+    fs::remove_all(path("output"));
+    write(path("output"), "a file where the folder should be");
+    write(output(), "older output\r\n");
+    const auto blocked = testprocess::run(program, {"--headless", kSample});
+    EXPECT_EQ(blocked.status, 0) << blocked.err;
+    EXPECT_NE(blocked.err.find("warning"), std::string::npos) << blocked.err;
+    EXPECT_NE(testprocess::slurp(output()), "older output\r\n");
+}
+
+TEST_F(KelvonarProgram, InterruptSavesWhatWasConverted) {
+    // A long clip, made for the test, so that the conversion is still running when interrupted.
+    const std::string clip = path("long.mkv");
+    const auto made =
+        testprocess::run("/usr/bin/ffmpeg", {"-loglevel", "error", "-f", "lavfi", "-i",
+                                             "testsrc=size=160x120:rate=10:duration=600", "-c:v",
+                                             "mpeg4", "-q:v", "20", clip});
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::string canvases = path("canvases");
+    const auto result = testprocess::run(
+        kKelvonar,
+        {"--headless", "--job", job(), "--output", output(), "--dump-canvases", canvases, clip},
+        [&](pid_t pid) {
+            // Wait until frames are being converted, then press Ctrl-C.
+            for (int i = 0; i < 2000 && !fs::exists(canvases + "/00000003.pbm"); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            ::kill(pid, SIGINT);
+        });
+    EXPECT_EQ(result.status, 130) << result.err;
+    EXPECT_NE(result.err.find("cancelled"), std::string::npos) << result.err;
+    const std::string data = testprocess::slurp(output());
+    EXPECT_EQ(data.rfind(" .db %", 0), 0U);
+}
