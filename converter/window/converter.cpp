@@ -120,6 +120,7 @@ TIFunctions::BitString Converter::getCanvas(double t, double Brightness, double 
 }
 
 void Converter::canvasTaken(std::size_t k, const TIFunctions::BitString& canvas) {
+    m_observer.canvasTaken(k, canvas);
     if (!m_paths.dumpFolder) return;
     const std::string path = joinPath(*m_paths.dumpFolder, TIFunctions::ToDecimal8(k) + ".pbm");
     try {

@@ -45,6 +45,8 @@ class RunObserver {
                           double /*value*/) {}
     // Something went wrong that does not stop the conversion.
     virtual void warning(const std::string& /*message*/) {}
+    // The canvas of frame k, before the search.
+    virtual void canvasTaken(std::size_t /*k*/, const TIFunctions::BitString& /*canvas*/) {}
     // The picture the converter sampled for frame k, as the player shows it at Width x Height.
     virtual void pictureSampled(std::size_t /*k*/, const capture::Picture& /*picture*/) {}
     // Frame k is done: the preview (empty when the preview is off) and the statistics labels.

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "plainsearch.hpp"
 #include "testframes.hpp"
 #include "tifunctions.hpp"
 
@@ -15,42 +16,6 @@ namespace {
 
 constexpr std::size_t kWidth = 96;
 constexpr std::size_t kHeight = 64;
-
-struct PlainChoice {
-    int candidate = 0;
-    int codeType = 0;
-    BitString data;
-    BitString shown;
-};
-
-// The search without any shortcut: every candidate, every code type, the strictly smaller wins.
-PlainChoice plainSearch(const BitString& n, const BitString& r, std::size_t k, double quality,
-                        double interlace, std::size_t width) {
-    std::vector<BitString> shown = {n, n};
-    if (k % 10 != 0) {
-        const BitString b = BlendFrames(n, r, quality);
-        shown.insert(shown.end(), {b, b});
-        if (interlace == 1) {
-            const BitString i = conversion::Interlace(n, r, width, k);
-            const BitString bi = BlendFrames(i, r, quality);
-            const BitString ib = conversion::Interlace(b, r, width, k);
-            shown.insert(shown.end(), {i, i, bi, bi, ib, ib});
-        }
-    }
-    PlainChoice best;
-    std::size_t bestSize = 1'000'000;
-    for (std::size_t c = 0; c < shown.size(); ++c) {
-        const BitString data = c % 2 == 0 ? shown[c] : XorFrames(shown[c], r);
-        for (int t = 0; t <= 6; ++t) {
-            const BitString encoded = EncodeFrame(data, t);
-            if (ByteCount(encoded) < bestSize) {
-                bestSize = ByteCount(encoded);
-                best = {static_cast<int>(c) + 1, t, encoded, shown[c]};
-            }
-        }
-    }
-    return best;
-}
 
 // A moving scene: a drifting block and a bouncing dot over a slowly changing noisy background,
 // with now and then a cut to a new picture.
@@ -125,8 +90,8 @@ TEST(FrameSearch, ChoosesWhatThePlainSearchChooses) {
         BitString reference = BitString::filled(kWidth * kHeight, false);
         for (std::size_t k = 0; k < 400; ++k) {
             const BitString frame = scene.next();
-            const PlainChoice expected =
-                plainSearch(frame, reference, k, s.quality, s.interlace, kWidth);
+            const testsearch::PlainChoice expected =
+                testsearch::plainSearch(frame, reference, k, s.quality, s.interlace, kWidth);
             const auto& choice = search.search(frame, reference, k, s.quality, s.interlace, kWidth);
             ASSERT_EQ(choice.candidate, expected.candidate)
                 << "frame " << k << ", quality " << s.quality;
