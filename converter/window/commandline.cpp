@@ -49,6 +49,8 @@ ConverterOptions ParseCommandLine(const std::vector<std::string>& arguments) {
             options.jobPath = value();
         } else if (name == "--output") {
             options.outputPath = value();
+        } else if (name == "--screenshot") {
+            options.screenshot = value();
         } else if (name == "--dump-canvases") {
             options.dumpDir = value();
         } else if (name == "--seed") {
@@ -85,11 +87,13 @@ The job settings come from thisjob.ini in the program's directory (written by pr
 
 Options:
   --headless            convert without a window; progress and a summary go to stderr
+                        (the window needs a display; without one, use --headless)
   --job PATH            read the job settings from PATH instead of thisjob.ini
   --output PATH         write the data lines to PATH instead of my.z80
   --seed N              seed the dither generator with N, so that a run can be repeated
   --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm
   --verbose             print the job values as they are read
+  --screenshot PNG      save a picture of the window when the conversion ends
   --help                show this text
   --version             show the version
   --                    end of options: what follows is the video path

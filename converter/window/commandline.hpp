@@ -25,6 +25,7 @@ struct ConverterOptions {
     std::optional<std::string> outputPath;  // in place of the program directory's my.z80
     std::optional<std::string> dumpDir;     // folder for the canvases as PBM files
     std::optional<std::uint64_t> seed;      // seed of the dither generator
+    std::optional<std::string> screenshot;  // PNG of the window when the conversion ends
 };
 
 // The video path of a command line: taken whole, blanks included; when it begins with a double

@@ -98,6 +98,7 @@ Statistics Converter::DoConvert() {
                                        double value) { m_observer.jobValue(section, key, value); };
     m_settings = ReadConvertSettings(m_paths.job, trace);
     capture::SetPreviewLayout(m_layout, m_settings.WantPreview);
+    m_observer.conversionStarted(m_settings, m_layout);
     Statistics statistics;
     m_statistics = &statistics;
     const TIFunctions::BitString output =

@@ -43,6 +43,9 @@ class RunObserver {
     // A job value as it was read.
     virtual void jobValue(std::string_view /*section*/, std::string_view /*key*/,
                           double /*value*/) {}
+    // The conversion begins with these settings, the window laid out for the preview choice.
+    virtual void conversionStarted(const ConvertSettings& /*settings*/,
+                                   const capture::Layout& /*layout*/) {}
     // Something went wrong that does not stop the conversion.
     virtual void warning(const std::string& /*message*/) {}
     // The canvas of frame k, before the search.

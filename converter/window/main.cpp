@@ -1,4 +1,4 @@
-// kelvonar: converts a video into calculator animation data.
+// kelvonar: converts a video into calculator animation data, in its window or headless.
 
 #include <iostream>
 #include <string>
@@ -6,6 +6,7 @@
 
 #include "commandline.hpp"
 #include "headless.hpp"
+#include "windowmode.hpp"
 
 int main(int argc, char* argv[]) {
     using namespace conversion;
@@ -25,5 +26,11 @@ int main(int argc, char* argv[]) {
         std::cout << "kelvonar " << KELVONAR_VERSION << '\n';
         return kExitDone;
     }
-    return RunHeadless(options, std::cerr);
+    if (options.headless) return RunHeadless(options, std::cerr);
+    if (!DisplayAvailable()) {
+        std::cerr << "kelvonar: no display to show the window on (DISPLAY is not set); "
+                     "use --headless to convert without a window\n";
+        return kExitUsage;
+    }
+    return RunWindow(options, argc, argv);
 }
