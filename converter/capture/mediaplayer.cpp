@@ -1,0 +1,397 @@
+#include "mediaplayer.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "avpointers.hpp"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
+namespace capture {
+
+MediaError::MediaError(std::string path, std::string reason)
+    : std::runtime_error("cannot play " + path + ": " + reason),
+      m_path(std::move(path)),
+      m_reason(std::move(reason)) {}
+
+void quietMediaLog() {
+    av_log_set_level(AV_LOG_QUIET);
+}
+
+namespace {
+
+constexpr int kMaxPictureSide = 16384;
+constexpr std::int64_t kNoTime = AV_NOPTS_VALUE;
+
+// The first video stream that is not a cover picture, else the first video stream; -1 if none.
+int firstVideoStream(const AVFormatContext& format) {
+    int fallback = -1;
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        const AVStream& stream = *format.streams[i];
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        if ((stream.disposition & AV_DISPOSITION_ATTACHED_PIC) == 0) return static_cast<int>(i);
+        if (fallback < 0) fallback = static_cast<int>(i);
+    }
+    return fallback;
+}
+
+bool isFullRangeFormat(AVPixelFormat format) {
+    switch (format) {
+        case AV_PIX_FMT_YUVJ420P:
+        case AV_PIX_FMT_YUVJ422P:
+        case AV_PIX_FMT_YUVJ444P:
+        case AV_PIX_FMT_YUVJ440P:
+        case AV_PIX_FMT_YUVJ411P:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+struct MediaPlayer::Impl {
+    std::string path;
+    int width = 0;
+    int height = 0;
+
+    av::FormatPtr format;
+    av::CodecPtr codec;
+    av::PacketPtr packet;
+    int streamIndex = -1;
+    AVRational timeBase{1, 1};
+    std::int64_t origin = 0;      // stream ticks of time 0
+    std::int64_t frameTicks = 1;  // one frame at the stream's frame rate, in ticks
+    // A stream without a start time (a bare elementary stream) has no timestamps of its own;
+    // those FFmpeg guesses for it can be a frame off. Its frames follow one another instead.
+    bool counted = false;
+    bool inputEnded = false;  // the decoder has been sent its flush packet
+    bool decoderEnded = false;
+
+    // Times of decoded frames, in ticks from origin; frames without a timestamp follow the last.
+    std::int64_t lastTicks = kNoTime;
+    std::int64_t lastDuration = 0;
+
+    av::FramePtr current;  // the frame shown
+    std::int64_t currentTicks = 0;
+    av::FramePtr next;  // the frame after it, if haveNext
+    std::int64_t nextTicks = 0;
+    bool haveNext = false;
+
+    long long tenths = 0;
+    double length = 0;
+    int sourceWidth = 0;
+    int sourceHeight = 0;
+
+    av::ScalerPtr scaler;
+    struct ScalerKey {
+        int width = -1, height = -1, format = -1, colorspace = -1, range = -1;
+        bool operator==(const ScalerKey&) const = default;
+    } scalerKey;
+    av::BufferPtr scaled;
+    int scaledStride = 0;
+    Picture picture;
+    bool pictureReady = false;
+
+    [[noreturn]] void fail(const std::string& reason) const { throw MediaError(path, reason); }
+    [[noreturn]] void fail(const std::string& what, int error) const {
+        throw MediaError(path, what + ": " + av::errorText(error));
+    }
+
+    void open(const MediaOptions& options);
+    std::int64_t scanPackets() const;
+    void findLength();
+    bool decode(AVFrame* frame);
+    std::int64_t frameTime(const AVFrame& frame);
+    double seconds(std::int64_t ticks) const;
+    void scale(const AVFrame& frame);
+};
+
+void MediaPlayer::Impl::open(const MediaOptions& options) {
+    AVFormatContext* raw = nullptr;
+    if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
+        fail("cannot open the file", error);
+    }
+    format.reset(raw);
+    if (const int error = avformat_find_stream_info(format.get(), nullptr); error < 0) {
+        fail("cannot read the stream parameters", error);
+    }
+    streamIndex = firstVideoStream(*format);
+    if (streamIndex < 0) fail("the file holds no video stream");
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        if (static_cast<int>(i) != streamIndex) format->streams[i]->discard = AVDISCARD_ALL;
+    }
+    AVStream* stream = format->streams[streamIndex];
+    timeBase = stream->time_base;
+    if (timeBase.num <= 0 || timeBase.den <= 0) fail("the video stream has no time base");
+
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (decoder == nullptr) {
+        fail(std::string("no decoder for the video codec ") +
+             avcodec_get_name(stream->codecpar->codec_id));
+    }
+    codec.reset(avcodec_alloc_context3(decoder));
+    if (!codec) fail("out of memory");
+    if (const int error = avcodec_parameters_to_context(codec.get(), stream->codecpar); error < 0) {
+        fail("cannot set up the decoder", error);
+    }
+    codec->pkt_timebase = timeBase;
+    codec->thread_count = std::max(0, options.threads);
+    if (const int error = avcodec_open2(codec.get(), decoder, nullptr); error < 0) {
+        fail("cannot open the decoder", error);
+    }
+
+    AVRational rate = av_guess_frame_rate(format.get(), stream, nullptr);
+    if (rate.num <= 0 || rate.den <= 0) rate = AVRational{25, 1};
+    frameTicks = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), timeBase));
+
+    packet.reset(av_packet_alloc());
+    current.reset(av_frame_alloc());
+    next.reset(av_frame_alloc());
+    if (!packet || !current || !next) fail("out of memory");
+}
+
+// The end of the stream's last packet (its time plus its duration) in stream ticks, or kNoTime.
+// Reads every packet through a second, light context (no stream analysis), so that the decoding
+// context stays at the start of the file.
+std::int64_t MediaPlayer::Impl::scanPackets() const {
+    std::int64_t last = kNoTime;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), format->iformat, nullptr) < 0) return kNoTime;
+    av::FormatPtr scan(raw);
+    const AVCodecParameters& wanted = *format->streams[streamIndex]->codecpar;
+    av::PacketPtr item(av_packet_alloc());
+    if (!item) fail("out of memory");
+
+    std::int64_t previousEnd = kNoTime;
+    for (;;) {
+        const int error = av_read_frame(scan.get(), item.get());
+        if (error == AVERROR_EOF || (error < 0 && scan->pb != nullptr && avio_feof(scan->pb))) {
+            break;
+        }
+        if (error < 0) fail("cannot read the file", error);
+        av::PacketUnref unref(item.get());
+        if (item->stream_index != streamIndex) continue;
+        const AVStream& stream = *scan->streams[item->stream_index];
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            stream.codecpar->codec_id != wanted.codec_id) {
+            return kNoTime;  // the streams are not numbered as in the decoding context
+        }
+        if ((item->flags & AV_PKT_FLAG_DISCARD) != 0) continue;
+        std::int64_t stamp = counted ? kNoTime : (item->pts != kNoTime ? item->pts : item->dts);
+        if (stamp == kNoTime) stamp = previousEnd != kNoTime ? previousEnd : origin;
+        const std::int64_t end = stamp + (item->duration > 0 ? item->duration : frameTicks);
+        if (last == kNoTime || end > last) last = end;
+        previousEnd = end;
+    }
+    return last;
+}
+
+void MediaPlayer::Impl::findLength() {
+    const AVStream& stream = *format->streams[streamIndex];
+    counted = stream.start_time == kNoTime;
+    origin = counted ? 0 : stream.start_time;
+    const std::int64_t last = scanPackets();
+
+    std::int64_t endTicks = 0;  // from origin
+    if (last != kNoTime) {
+        endTicks = last - origin;
+    } else if (stream.duration != kNoTime && stream.duration > 0) {
+        endTicks = stream.duration;
+    } else if (format->duration != kNoTime && format->duration > 0) {
+        endTicks = av_rescale_q(format->duration, AV_TIME_BASE_Q, timeBase);
+    } else {
+        endTicks = frameTicks;
+    }
+
+    // Tenth k lies before the end when k / 10 < endTicks * timeBase, exactly.
+    tenths = endTicks <= 0
+                 ? 0
+                 : av_rescale_rnd(endTicks, 10LL * timeBase.num, timeBase.den, AV_ROUND_UP);
+    const double end = seconds(endTicks);
+    const double upper = std::nextafter(static_cast<double>(tenths) / 10.0, -1.0);
+    length = std::min(end, upper);
+    if (tenths > 0) length = std::max(length, static_cast<double>(tenths - 1) / 10.0);
+}
+
+double MediaPlayer::Impl::seconds(std::int64_t ticks) const {
+    // One rounding only, so that a tick count equal to k / 10 gives exactly k / 10.0.
+    return static_cast<double>(ticks) * timeBase.num / timeBase.den;
+}
+
+// Decodes the next frame into frame; false at the end of the stream.
+bool MediaPlayer::Impl::decode(AVFrame* frame) {
+    while (!decoderEnded) {
+        const int received = avcodec_receive_frame(codec.get(), frame);
+        if (received == 0) return true;
+        if (received == AVERROR_EOF) {
+            decoderEnded = true;
+            break;
+        }
+        if (received == AVERROR_INVALIDDATA) continue;  // a damaged frame is skipped
+        if (received != AVERROR(EAGAIN)) fail("cannot decode the video", received);
+
+        if (inputEnded) {
+            decoderEnded = true;  // a decoder that neither gives frames nor ends
+            break;
+        }
+        const int read = av_read_frame(format.get(), packet.get());
+        if (read < 0) {
+            if (read != AVERROR_EOF && !(format->pb != nullptr && avio_feof(format->pb))) {
+                fail("cannot read the file", read);
+            }
+            inputEnded = true;
+            // The flush packet: the decoder gives out the frames it still holds.
+            if (const int error = avcodec_send_packet(codec.get(), nullptr); error < 0) {
+                fail("cannot decode the video", error);
+            }
+            continue;
+        }
+        av::PacketUnref unref(packet.get());
+        if (packet->stream_index != streamIndex) continue;
+        const int sent = avcodec_send_packet(codec.get(), packet.get());
+        if (sent < 0 && sent != AVERROR_INVALIDDATA) fail("cannot decode the video", sent);
+    }
+    return false;
+}
+
+std::int64_t MediaPlayer::Impl::frameTime(const AVFrame& frame) {
+    std::int64_t stamp = counted ? kNoTime : frame.best_effort_timestamp;
+    if (stamp == kNoTime && !counted) stamp = frame.pts;
+    std::int64_t ticks;
+    if (stamp != kNoTime) {
+        ticks = stamp - origin;
+    } else {
+        ticks = lastTicks == kNoTime ? 0 : lastTicks + lastDuration;
+    }
+    lastTicks = ticks;
+    lastDuration = frame.pkt_duration > 0 ? frame.pkt_duration : frameTicks;
+    return ticks;
+}
+
+void MediaPlayer::Impl::scale(const AVFrame& frame) {
+    picture.width = width;
+    picture.height = height;
+    if (width <= 0 || height <= 0) {
+        picture = Picture{};
+        return;
+    }
+    const auto sourceFormat = static_cast<AVPixelFormat>(frame.format);
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(sourceFormat);
+    if (descriptor == nullptr || frame.width <= 0 || frame.height <= 0) {
+        fail("the decoder gave a picture without a size or pixel format");
+    }
+    const bool yuv = (descriptor->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL)) == 0;
+    const bool grey = descriptor->nb_components <= 2;
+
+    int colorspace = frame.colorspace;
+    if (colorspace == AVCOL_SPC_UNSPECIFIED || colorspace == AVCOL_SPC_RESERVED ||
+        colorspace == AVCOL_SPC_RGB) {
+        const bool hd = frame.width >= 1280 || frame.height > 576;
+        colorspace = hd ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    }
+    int range = 0;
+    if (frame.color_range == AVCOL_RANGE_JPEG) {
+        range = 1;
+    } else if (frame.color_range == AVCOL_RANGE_UNSPECIFIED) {
+        range = (grey || isFullRangeFormat(sourceFormat)) ? 1 : 0;
+    }
+
+    const ScalerKey key{frame.width, frame.height, frame.format, colorspace, range};
+    if (!scaler || !(key == scalerKey)) {
+        scaler.reset(sws_getContext(frame.width, frame.height, sourceFormat, width, height,
+                                    AV_PIX_FMT_RGB24, SWS_AREA, nullptr, nullptr, nullptr));
+        if (!scaler) {
+            fail(std::string("cannot scale pictures of pixel format ") + descriptor->name);
+        }
+        if (yuv) {
+            // Output RGB is always full range; its table is unused for an RGB target.
+            const int* table = sws_getCoefficients(colorspace);
+            sws_setColorspaceDetails(scaler.get(), table, range, table, 1, 0, 1 << 16, 1 << 16);
+        }
+        scalerKey = key;
+    }
+
+    std::uint8_t* targets[4] = {scaled.get(), nullptr, nullptr, nullptr};
+    const int strides[4] = {scaledStride, 0, 0, 0};
+    const int rows =
+        sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, targets, strides);
+    if (rows != height) fail("scaling the picture failed");
+
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    picture.rgb.resize(rowBytes * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(picture.rgb.data() + rowBytes * static_cast<std::size_t>(y),
+                    scaled.get() + static_cast<std::size_t>(scaledStride) * y, rowBytes);
+    }
+}
+
+MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOptions options)
+    : m_impl(std::make_unique<Impl>()) {
+    Impl& impl = *m_impl;
+    impl.path = path;
+    if (width > kMaxPictureSide || height > kMaxPictureSide) {
+        impl.fail("the picture size is larger than " + std::to_string(kMaxPictureSide));
+    }
+    impl.width = std::max(width, 0);
+    impl.height = std::max(height, 0);
+    impl.open(options);
+    impl.findLength();
+
+    if (impl.width > 0 && impl.height > 0) {
+        // sws_scale writes whole vectors; an aligned stride keeps it on its fast path.
+        impl.scaledStride = FFALIGN(impl.width * 3, 64);
+        impl.scaled.reset(static_cast<std::uint8_t*>(
+            av_malloc(static_cast<std::size_t>(impl.scaledStride) * impl.height + 64)));
+        if (!impl.scaled) impl.fail("out of memory");
+    }
+
+    if (!impl.decode(impl.current.get())) impl.fail("the video stream yields no picture");
+    impl.currentTicks = impl.frameTime(*impl.current);
+    impl.sourceWidth = impl.current->width;
+    impl.sourceHeight = impl.current->height;
+    impl.haveNext = impl.decode(impl.next.get());
+    if (impl.haveNext) impl.nextTicks = impl.frameTime(*impl.next);
+}
+
+MediaPlayer::~MediaPlayer() = default;
+MediaPlayer::MediaPlayer(MediaPlayer&&) noexcept = default;
+MediaPlayer& MediaPlayer::operator=(MediaPlayer&&) noexcept = default;
+
+double MediaPlayer::Length() {
+    return m_impl->length;
+}
+
+long long MediaPlayer::tenthCount() const noexcept {
+    return m_impl->tenths;
+}
+int MediaPlayer::sourceWidth() const noexcept {
+    return m_impl->sourceWidth;
+}
+int MediaPlayer::sourceHeight() const noexcept {
+    return m_impl->sourceHeight;
+}
+
+const Picture& MediaPlayer::pictureAt(double t) {
+    Impl& impl = *m_impl;
+    while (impl.haveNext && impl.seconds(impl.nextTicks) <= t) {
+        std::swap(impl.current, impl.next);
+        impl.currentTicks = impl.nextTicks;
+        impl.pictureReady = false;
+        impl.haveNext = impl.decode(impl.next.get());
+        if (impl.haveNext) impl.nextTicks = impl.frameTime(*impl.next);
+    }
+    if (!impl.pictureReady) {
+        impl.scale(*impl.current);
+        impl.pictureReady = true;
+    }
+    return impl.picture;
+}
+
+}  // namespace capture

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "framesource.hpp"
+
+namespace capture {
+
+// A video that cannot be opened or played; carries the path and the reason.
+class MediaError : public std::runtime_error {
+  public:
+    MediaError(std::string path, std::string reason);
+
+    const std::string& path() const noexcept { return m_path; }
+    const std::string& reason() const noexcept { return m_reason; }
+
+  private:
+    std::string m_path;
+    std::string m_reason;
+};
+
+// Settings of the decoder.
+struct MediaOptions {
+    int threads = 1;  // decoder threads; 0 lets the decoder choose
+};
+
+// The first video stream of a file, decoded forward only and scaled to the player's size.
+// Frame times count from the stream's start. The picture shown at t is the last frame whose
+// time is at most t (the first frame before it, the last one after the end). The length is the
+// end of the last frame (its time plus its duration), found when the file is opened by a pass
+// over the stream's packets, since container headers may be missing or wrong.
+class MediaPlayer final : public FrameSource {
+  public:
+    // Opens path and decodes its first frame; pictures will be width x height (none when either
+    // is 0 or less). Throws MediaError when the file cannot be opened, has no video stream or
+    // yields no picture.
+    MediaPlayer(const std::string& path, int width, int height, MediaOptions options = {});
+    ~MediaPlayer() override;
+    MediaPlayer(MediaPlayer&&) noexcept;
+    MediaPlayer& operator=(MediaPlayer&&) noexcept;
+    MediaPlayer(const MediaPlayer&) = delete;
+    MediaPlayer& operator=(const MediaPlayer&) = delete;
+
+    // The end of the last frame in seconds, just below the next tenth of a second when it falls
+    // exactly on one: so Length() >= k / 10.0 holds exactly for the tenths before the end.
+    double Length() override;
+    // The picture shown at t; t must not decrease between calls. Throws MediaError when
+    // decoding fails for another reason than damaged data.
+    const Picture& pictureAt(double t) override;
+
+    // Number of tenths of a second k / 10 (k = 0, 1, ...) that lie before the end.
+    long long tenthCount() const noexcept;
+    // Size of the stream's first picture, before scaling.
+    int sourceWidth() const noexcept;
+    int sourceHeight() const noexcept;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Silences FFmpeg's own messages on stderr, process-wide (the library logs by default).
+void quietMediaLog();
+
+}  // namespace capture

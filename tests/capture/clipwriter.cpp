@@ -1,0 +1,138 @@
+#include "clipwriter.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "avpointers.hpp"
+
+namespace capturetest {
+
+namespace av = capture::av;
+
+namespace {
+
+struct OutputCloser {
+    void operator()(AVFormatContext* context) const noexcept {
+        if (context->pb != nullptr) avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
+
+void check(int error, const std::string& what) {
+    if (error < 0) throw std::runtime_error(what + ": " + av::errorText(error));
+}
+
+std::uint8_t code(double value) {
+    return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+}
+
+void drain(AVCodecContext* codec, AVFormatContext* output, AVStream* stream, AVPacket* packet) {
+    for (;;) {
+        const int received = avcodec_receive_packet(codec, packet);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return;
+        check(received, "encoding");
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        check(av_interleaved_write_frame(output, packet), "writing a packet");
+    }
+}
+
+}  // namespace
+
+void ToYCbCr(Rgb colour, Matrix matrix, bool fullRange, std::uint8_t& y, std::uint8_t& cb,
+             std::uint8_t& cr) {
+    const double kr = matrix == Matrix::bt709 ? 0.2126 : 0.299;
+    const double kb = matrix == Matrix::bt709 ? 0.0722 : 0.114;
+    const double r = colour.r / 255.0, g = colour.g / 255.0, b = colour.b / 255.0;
+    const double luma = kr * r + (1 - kr - kb) * g + kb * b;
+    const double pb = (b - luma) / (2 * (1 - kb));
+    const double pr = (r - luma) / (2 * (1 - kr));
+    if (fullRange) {
+        y = code(255 * luma);
+        cb = code(128 + 255 * pb);
+        cr = code(128 + 255 * pr);
+    } else {
+        y = code(16 + 219 * luma);
+        cb = code(128 + 224 * pb);
+        cr = code(128 + 224 * pr);
+    }
+}
+
+void WriteClip(const std::string& path, const ClipSpec& spec) {
+    AVFormatContext* raw = nullptr;
+    check(avformat_alloc_output_context2(&raw, nullptr, spec.muxer.c_str(), path.c_str()),
+          "creating the output");
+    OutputPtr output(raw);
+
+    const AVCodec* encoder = avcodec_find_encoder_by_name(spec.encoder.c_str());
+    if (encoder == nullptr) throw std::runtime_error("no encoder " + spec.encoder);
+    av::CodecPtr codec(avcodec_alloc_context3(encoder));
+    codec->width = spec.width;
+    codec->height = spec.height;
+    codec->pix_fmt = AV_PIX_FMT_YUV420P;
+    codec->time_base = AVRational{1, spec.fps};
+    codec->framerate = AVRational{spec.fps, 1};
+    codec->gop_size = 12;
+    codec->max_b_frames = 0;
+    codec->color_range = spec.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    codec->colorspace = spec.matrix == Matrix::bt709 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    codec->color_primaries = spec.matrix == Matrix::bt709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    codec->color_trc = spec.matrix == Matrix::bt709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    if (!spec.tagged) {
+        codec->colorspace = AVCOL_SPC_UNSPECIFIED;
+        codec->color_primaries = AVCOL_PRI_UNSPECIFIED;
+        codec->color_trc = AVCOL_TRC_UNSPECIFIED;
+    }
+    if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
+        codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    AVDictionary* options = nullptr;
+    if (spec.encoder == "libx264") {
+        av_dict_set(&options, "preset", "ultrafast", 0);
+        av_dict_set(&options, "qp", "4", 0);
+    } else {
+        codec->flags |= AV_CODEC_FLAG_QSCALE;
+        codec->global_quality = FF_QP2LAMBDA * 2;
+    }
+    const int opened = avcodec_open2(codec.get(), encoder, &options);
+    av_dict_free(&options);
+    check(opened, "opening the encoder");
+
+    AVStream* stream = avformat_new_stream(output.get(), nullptr);
+    if (stream == nullptr) throw std::runtime_error("cannot add a stream");
+    stream->time_base = codec->time_base;
+    check(avcodec_parameters_from_context(stream->codecpar, codec.get()), "stream parameters");
+    if ((output->oformat->flags & AVFMT_NOFILE) == 0) {
+        check(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), "opening " + path);
+    }
+    check(avformat_write_header(output.get(), nullptr), "writing the header");
+
+    av::FramePtr frame(av_frame_alloc());
+    av::PacketPtr packet(av_packet_alloc());
+    frame->width = spec.width;
+    frame->height = spec.height;
+    frame->format = AV_PIX_FMT_YUV420P;
+    check(av_frame_get_buffer(frame.get(), 0), "allocating a frame");
+    for (int i = 0; i < spec.frames; ++i) {
+        check(av_frame_make_writable(frame.get()), "writable frame");
+        std::uint8_t y = 0, cb = 0, cr = 0;
+        ToYCbCr(spec.colour(i), spec.matrix, spec.fullRange, y, cb, cr);
+        for (int row = 0; row < spec.height; ++row) {
+            std::fill_n(frame->data[0] + row * frame->linesize[0], spec.width, y);
+        }
+        for (int row = 0; row < (spec.height + 1) / 2; ++row) {
+            std::fill_n(frame->data[1] + row * frame->linesize[1], (spec.width + 1) / 2, cb);
+            std::fill_n(frame->data[2] + row * frame->linesize[2], (spec.width + 1) / 2, cr);
+        }
+        frame->pts = i;
+        check(avcodec_send_frame(codec.get(), frame.get()), "encoding a frame");
+        drain(codec.get(), output.get(), stream, packet.get());
+    }
+    check(avcodec_send_frame(codec.get(), nullptr), "flushing the encoder");
+    drain(codec.get(), output.get(), stream, packet.get());
+    check(av_write_trailer(output.get()), "writing the trailer");
+}
+
+}  // namespace capturetest

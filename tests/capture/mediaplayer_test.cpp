@@ -1,0 +1,382 @@
+#include "mediaplayer.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "clipwriter.hpp"
+#include "layout.hpp"
+#include "rasteriser.hpp"
+#include "surface.hpp"
+
+using capture::MediaError;
+using capture::MediaPlayer;
+using capture::Picture;
+using capturetest::ClipSpec;
+using capturetest::Matrix;
+using capturetest::Rgb;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class MediaFolder : public testing::Test {
+  protected:
+    static void SetUpTestSuite() { capture::quietMediaLog(); }
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "capture-media-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::string clip(const std::string& name, const ClipSpec& spec) const {
+        const std::string path = (m_folder / name).string();
+        capturetest::WriteClip(path, spec);
+        return path;
+    }
+
+    fs::path m_folder;
+};
+
+Rgb pixel(const Picture& p, int x, int y) {
+    const std::uint8_t* px = p.rgb.data() + (static_cast<std::size_t>(y) * p.width + x) * 3;
+    return {px[0], px[1], px[2]};
+}
+
+// The largest difference of any channel of any pixel from colour.
+int worstError(const Picture& p, Rgb colour) {
+    int worst = 0;
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            const Rgb c = pixel(p, x, y);
+            worst = std::max({worst, std::abs(c.r - colour.r), std::abs(c.g - colour.g),
+                              std::abs(c.b - colour.b)});
+        }
+    }
+    return worst;
+}
+
+// The frame loop's own stepping: the first frame always, then while Length() >= k / 10.
+int frameLoopCount(MediaPlayer& player) {
+    int k = 0;
+    while (k == 0 || player.Length() >= k / 10.0) {
+        player.pictureAt(k / 10.0);
+        ++k;
+    }
+    return k;
+}
+
+struct ColourCase {
+    const char* encoder;
+    const char* muxer;
+    bool fullRange;
+    int level;
+    int tolerance;
+};
+
+void PrintTo(const ColourCase& c, std::ostream* os) {
+    *os << c.encoder << (c.fullRange ? " full " : " limited ") << c.level;
+}
+
+class MediaColour : public MediaFolder, public testing::WithParamInterface<ColourCase> {};
+
+TEST_P(MediaColour, GreyLevelsSurviveDecodingAndScaling) {
+    const ColourCase& c = GetParam();
+    ClipSpec spec;
+    spec.encoder = c.encoder;
+    spec.muxer = c.muxer;
+    spec.fullRange = c.fullRange;
+    spec.colour = [&](int) { return Rgb{c.level, c.level, c.level}; };
+    const std::string path = clip("grey", spec);
+    for (const auto& [width, height] : {std::pair{94, 62}, std::pair{160, 120}}) {
+        MediaPlayer player(path, width, height);
+        const Picture& picture = player.pictureAt(0.1);
+        ASSERT_EQ(picture.width, width);
+        ASSERT_EQ(picture.height, height);
+        EXPECT_LE(worstError(picture, Rgb{c.level, c.level, c.level}), c.tolerance);
+    }
+}
+
+std::vector<ColourCase> colourCases() {
+    std::vector<ColourCase> cases;
+    for (const auto& [encoder, muxer] : {std::pair{"libx264", "mp4"}, {"mpeg4", "matroska"}}) {
+        for (const bool full : {false, true}) {
+            cases.push_back({encoder, muxer, full, 0, 2});
+            cases.push_back({encoder, muxer, full, 255, 2});
+            cases.push_back({encoder, muxer, full, 128, 3});
+            // Black, white and mid grey survive a mistaken range; these do not.
+            cases.push_back({encoder, muxer, full, 40, 3});
+            cases.push_back({encoder, muxer, full, 220, 3});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, MediaColour, testing::ValuesIn(colourCases()));
+
+struct MatrixCase {
+    Matrix matrix;
+    bool tagged;
+    int width, height;
+};
+
+void PrintTo(const MatrixCase& c, std::ostream* os) {
+    *os << (c.matrix == Matrix::bt709 ? "BT.709" : "BT.601")
+        << (c.tagged ? " tagged " : " untagged ") << c.width << "x" << c.height;
+}
+
+class MediaMatrix : public MediaFolder, public testing::WithParamInterface<MatrixCase> {};
+
+// A saturated colour tells the matrices apart; untagged streams are BT.601 below HD sizes and
+// BT.709 from them on.
+TEST_P(MediaMatrix, ColourComesOutUnderTheStreamsMatrix) {
+    const MatrixCase& c = GetParam();
+    const Rgb colour{200, 40, 60};
+    ClipSpec spec;
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.frames = 2;
+    spec.matrix = c.matrix;
+    spec.tagged = c.tagged;
+    spec.colour = [&](int) { return colour; };
+    MediaPlayer player(clip("red", spec), 94, 62);
+    EXPECT_LE(worstError(player.pictureAt(0), colour), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, MediaMatrix,
+                         testing::Values(MatrixCase{Matrix::bt601, true, 160, 120},
+                                         MatrixCase{Matrix::bt709, true, 160, 120},
+                                         MatrixCase{Matrix::bt601, false, 160, 120},
+                                         MatrixCase{Matrix::bt709, false, 1280, 720}));
+
+// Frame i of the clip is grey 20 i + 10, so a picture names its frame.
+int shownFrame(const Picture& p) {
+    const int level = pixel(p, p.width / 2, p.height / 2).r;
+    return static_cast<int>(std::lround((level - 10) / 20.0));
+}
+
+ClipSpec numberedFrames(int frames, int fps) {
+    ClipSpec spec;
+    spec.frames = frames;
+    spec.fps = fps;
+    spec.colour = [](int i) { return Rgb{20 * i + 10, 20 * i + 10, 20 * i + 10}; };
+    return spec;
+}
+
+TEST_F(MediaFolder, ShowsTheLastFrameStartedByEachTime) {
+    // Frames at 0, 0.04, 0.08, ... 0.36 s.
+    MediaPlayer player(clip("numbered", numberedFrames(10, 25)), 32, 24);
+    const std::vector<std::pair<double, int>> steps = {{0, 0},    {0.03, 0}, {0.04, 1}, {0.1, 2},
+                                                       {0.12, 3}, {0.2, 5},  {0.2, 5},  {0.359, 8},
+                                                       {0.36, 9}, {5, 9}};
+    for (const auto& [t, frame] : steps)
+        EXPECT_EQ(shownFrame(player.pictureAt(t)), frame) << t;
+}
+
+TEST_F(MediaFolder, FirstFrameStandsForTimesBeforeIt) {
+    MediaPlayer player(clip("numbered", numberedFrames(3, 25)), 32, 24);
+    EXPECT_EQ(shownFrame(player.pictureAt(-1)), 0);
+    EXPECT_EQ(shownFrame(player.pictureAt(0)), 0);
+}
+
+struct LengthCase {
+    const char* encoder;
+    const char* muxer;
+    int frames;
+    int fps;
+    long long tenths;
+};
+
+void PrintTo(const LengthCase& c, std::ostream* os) {
+    *os << c.muxer << " " << c.frames << " at " << c.fps;
+}
+
+class MediaLength : public MediaFolder, public testing::WithParamInterface<LengthCase> {};
+
+// A tenth lying exactly on the end of the last frame is not inside the video.
+TEST_P(MediaLength, CountsTheTenthsBeforeTheEnd) {
+    const LengthCase& c = GetParam();
+    ClipSpec spec = numberedFrames(c.frames, c.fps);
+    spec.encoder = c.encoder;
+    spec.muxer = c.muxer;
+    MediaPlayer player(clip("length", spec), 32, 24);
+    EXPECT_EQ(player.tenthCount(), c.tenths);
+    EXPECT_GE(player.Length(), static_cast<double>(c.tenths - 1) / 10.0);
+    EXPECT_LT(player.Length(), static_cast<double>(c.tenths) / 10.0);
+    EXPECT_EQ(frameLoopCount(player), c.tenths);
+}
+
+// The elementary MPEG-1 streams carry no timestamps at all: times come from the frame rate.
+INSTANTIATE_TEST_SUITE_P(Capture, MediaLength,
+                         testing::Values(LengthCase{"mpeg1video", "mpeg1video", 24, 30, 8},
+                                         LengthCase{"mpeg1video", "mpeg1video", 25, 30, 9},
+                                         LengthCase{"mpeg1video", "mpeg1video", 3, 30, 1},
+                                         LengthCase{"mpeg4", "matroska", 10, 25, 4},
+                                         LengthCase{"mpeg4", "matroska", 11, 25, 5},
+                                         LengthCase{"mpeg4", "avi", 20, 25, 8},
+                                         LengthCase{"libx264", "mp4", 24, 30, 8}));
+
+TEST_F(MediaFolder, TimelessStreamTakesItsTimesFromTheFrameRate) {
+    ClipSpec spec = numberedFrames(12, 30);
+    spec.encoder = "mpeg1video";
+    spec.muxer = "mpeg1video";
+    MediaPlayer player(clip("timeless", spec), 32, 24);
+    EXPECT_EQ(shownFrame(player.pictureAt(0)), 0);
+    EXPECT_EQ(shownFrame(player.pictureAt(0.1)), 3);
+    EXPECT_EQ(shownFrame(player.pictureAt(0.2)), 6);
+    EXPECT_EQ(shownFrame(player.pictureAt(0.3)), 9);
+    EXPECT_EQ(shownFrame(player.pictureAt(10)), 11);  // the decoder's last frame is drained
+}
+
+TEST_F(MediaFolder, NoPictureWithoutASize) {
+    MediaPlayer player(clip("sizeless", numberedFrames(5, 25)), 0, 62);
+    EXPECT_TRUE(player.pictureAt(0).empty());
+    EXPECT_EQ(player.tenthCount(), 2);
+    EXPECT_EQ(player.sourceWidth(), 160);
+    EXPECT_EQ(player.sourceHeight(), 120);
+}
+
+TEST_F(MediaFolder, UnplayableFilesAreReportedWithTheirPath) {
+    const std::string missing = (m_folder / "missing.mp4").string();
+    const std::string text = (m_folder / "notes.txt").string();
+    std::ofstream(text) << "not a video at all\n";
+    // A RIFF WAVE file of 100 silent samples: a valid file without a video stream.
+    const std::string sound = (m_folder / "sound.wav").string();
+    {
+        std::ofstream out(sound, std::ios::binary);
+        const auto u32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+        const auto u16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+        out << "RIFF";
+        u32(36 + 200);
+        out << "WAVEfmt ";
+        u32(16);
+        u16(1);
+        u16(1);
+        u32(8000);
+        u32(16000);
+        u16(2);
+        u16(16);
+        out << "data";
+        u32(200);
+        out << std::string(200, '\0');
+    }
+    for (const std::string& path : {missing, text, sound}) {
+        try {
+            MediaPlayer player(path, 94, 62);
+            ADD_FAILURE() << path << " opened";
+        } catch (const MediaError& error) {
+            EXPECT_EQ(error.path(), path);
+            EXPECT_FALSE(error.reason().empty());
+        }
+    }
+    try {
+        MediaPlayer player(sound, 94, 62);
+    } catch (const MediaError& error) {
+        EXPECT_EQ(error.reason(), "the file holds no video stream");
+    }
+}
+
+// The whole capture path: a white picture of 94 x 62 on a 96 x 64 canvas leaves a one-pixel
+// margin of the background colour, dark for WantWhite 0 and light for WantWhite 1.
+TEST_F(MediaFolder, MarginFollowsWantWhite) {
+    ClipSpec spec;
+    spec.colour = [](int) { return Rgb{255, 255, 255}; };
+    const std::string path = clip("white", spec);
+    for (const double wantWhite : {0.0, 1.0}) {
+        capture::Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, wantWhite);
+        capture::SetPreviewLayout(layout, true);
+        MediaPlayer player(path, 94, 62);
+        capture::UniformRandom random(1);
+        const capture::Surface surface = capture::ComposeSurface(layout, &player.pictureAt(0));
+        const TIFunctions::BitString canvas = capture::getCanvas(surface, 120, 40, 0, random);
+        ASSERT_EQ(canvas.size(), 6144U);
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 96; ++x) {
+                const bool margin = x == 0 || y == 0 || x == 95 || y == 63;
+                ASSERT_EQ(canvas.bit(static_cast<std::size_t>(y * 96 + x)),
+                          margin && wantWhite == 0)
+                    << x << ", " << y << " WantWhite " << wantWhite;
+            }
+        }
+    }
+}
+
+class MediaDitherRuns : public MediaFolder, public testing::WithParamInterface<double> {};
+
+TEST_P(MediaDitherRuns, SameSeedGivesTheSameCanvases) {
+    const std::string path = clip("grey", numberedFrames(10, 25));
+    const auto run = [&](std::uint64_t seed) {
+        const capture::Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, 0);
+        MediaPlayer player(path, 94, 62);
+        capture::UniformRandom random(seed);
+        std::vector<TIFunctions::BitString> canvases;
+        for (int k = 0; k == 0 || player.Length() >= k / 10.0; ++k) {
+            const capture::Surface s = capture::ComposeSurface(layout, &player.pictureAt(k / 10.0));
+            canvases.push_back(capture::getCanvas(s, 120, 100, GetParam(), random));
+        }
+        return canvases;
+    };
+    const auto first = run(77);
+    EXPECT_EQ(first.size(), 4U);
+    EXPECT_EQ(run(77), first);
+    EXPECT_NE(run(78), first);
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, MediaDitherRuns, testing::Values(1.0, 2.0, 3.0));
+
+struct ShippedClip {
+    const char* file;
+    long long tenths;
+    int width, height;
+};
+
+void PrintTo(const ShippedClip& c, std::ostream* os) {
+    *os << c.file;
+}
+
+class ShippedClips : public testing::TestWithParam<ShippedClip> {
+  protected:
+    static void SetUpTestSuite() { capture::quietMediaLog(); }
+};
+
+// Lengths from the streams themselves: frame count over frame rate, or the last timestamp plus
+// one frame; the headers of the two MPEG-1 streams say nothing or too little.
+TEST_P(ShippedClips, OpensAndYieldsOneCanvasPerTenth) {
+    const fs::path folder = fs::path(KELVONAR_TESTDATA_DIR) / "video";
+    if (!fs::is_directory(folder)) GTEST_SKIP() << "no test media in " << folder;
+    const ShippedClip& c = GetParam();
+    MediaPlayer player((folder / c.file).string(), 94, 62);
+    EXPECT_EQ(player.sourceWidth(), c.width);
+    EXPECT_EQ(player.sourceHeight(), c.height);
+    EXPECT_EQ(player.tenthCount(), c.tenths);
+    EXPECT_EQ(frameLoopCount(player), c.tenths);
+    const Picture& last = player.pictureAt(1e9);
+    EXPECT_EQ(last.width, 94);
+    EXPECT_EQ(last.height, 62);
+    EXPECT_EQ(last.rgb.size(), 94U * 62U * 3U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, ShippedClips,
+                         testing::Values(ShippedClip{"realshort.mp4", 12, 320, 240},  // 1.1992 s
+                                         ShippedClip{"DualDiscs.mov", 26, 640, 465},  // 2.545 s
+                                         ShippedClip{"Effet_force_magnetique.ogv", 14, 400,
+                                                     304},                             // 34 at 25
+                                         ShippedClip{"g1.avi", 7, 400, 300},           // 16 at 25
+                                         ShippedClip{"balle1-vp9.avi", 17, 320, 240},  // 1.60128 s
+                                         ShippedClip{"blue.mpg", 8, 320, 240},         // 24 at 30
+                                         ShippedClip{"press.mpg", 200, 80, 60}),       // 500 at 25
+                         [](const testing::TestParamInfo<ShippedClip>& info) {
+                             std::string name = info.param.file;
+                             for (char& ch : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             }
+                             return name;
+                         });
+
+}  // namespace
