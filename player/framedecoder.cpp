@@ -140,6 +140,12 @@ std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_
         record.offset = offset;
         record.difference = (data[offset] & 0x80U) != 0;
         record.codeType = data[offset] & 0x7F;
+        if (record.codeType >= TIFunctions::kCodeTypeCount) {
+            // The header byte itself is at fault.
+            throw RecordError(
+                records.size(), offset,
+                DecodeError("unknown code type " + std::to_string(record.codeType), 0), offset);
+        }
         try {
             DecodedFrame decoded =
                 decodeFrameData(data.subspan(offset + 1), record.codeType, frameBits);
@@ -147,9 +153,7 @@ std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_
                 record.difference ? TIFunctions::XorFrames(screen, decoded.frame) : decoded.frame;
             record.size = 1 + decoded.consumed;
         } catch (const DecodeError& error) {
-            throw DecodeError("record " + std::to_string(records.size() + 1) + " (header at byte " +
-                                  std::to_string(offset) + "): " + error.what(),
-                              offset + 1 + error.offset());
+            throw RecordError(records.size(), offset, error, offset + 1 + error.offset());
         }
         record.screen = screen;
         offset += record.size;

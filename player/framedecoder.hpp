@@ -16,12 +16,37 @@ class DecodeError : public std::runtime_error {
   public:
     DecodeError(const std::string& what, std::size_t offset)
         : std::runtime_error(what + " at byte offset " + std::to_string(offset)),
+          m_reason(what),
           m_offset(offset) {}
     // Byte offset of the problem within the data given to the decoder.
     std::size_t offset() const noexcept { return m_offset; }
+    // What is wrong, without the offset.
+    const std::string& reason() const noexcept { return m_reason; }
 
   private:
+    std::string m_reason;
     std::size_t m_offset;
+};
+
+// A frame record of a stream that does not decode: a DecodeError whose offset counts from the
+// start of the stream, naming the record (numbered from 0, as the frames are) and its header.
+class RecordError : public DecodeError {
+  public:
+    RecordError(std::size_t record, std::size_t headerOffset, const DecodeError& cause,
+                std::size_t offset)
+        : DecodeError("record " + std::to_string(record) + " (header at byte " +
+                          std::to_string(headerOffset) + "): " + cause.reason(),
+                      offset),
+          m_record(record),
+          m_headerOffset(headerOffset) {}
+    // Number of the record, from 0.
+    std::size_t record() const noexcept { return m_record; }
+    // Byte offset of the record's header byte within the stream.
+    std::size_t headerOffset() const noexcept { return m_headerOffset; }
+
+  private:
+    std::size_t m_record;
+    std::size_t m_headerOffset;
 };
 
 // One frame decoded from its encoded data.
@@ -46,7 +71,7 @@ struct Record {
 };
 
 // Decodes a stream of frame records (header byte: bit 7 difference, bits 6..0 code type) starting
-// from a blank screen. Throws DecodeError naming the record number and its byte offset.
+// from a blank screen. Throws RecordError naming the record number and its byte offset.
 std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_t frameBits);
 
 }  // namespace player

@@ -1,6 +1,7 @@
 #pragma once
 
-// Owning pointers for FFmpeg's objects. Only the media layer's sources include this header.
+// Owning pointers for FFmpeg's objects, for the sources that use FFmpeg; never included by a
+// public header.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,8 +15,15 @@ extern "C" {
 #include <memory>
 #include <string>
 
-namespace capture::av {
+namespace av {
 
+struct OutputCloser {
+    void operator()(AVFormatContext* context) const noexcept {
+        if (context->pb != nullptr && !(context->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
 struct FormatCloser {
     void operator()(AVFormatContext* context) const noexcept { avformat_close_input(&context); }
 };
@@ -37,6 +45,8 @@ struct BufferFreer {
 
 // An input opened with avformat_open_input.
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
+// An output made with avformat_alloc_output_context2; closes its file too.
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
@@ -62,4 +72,4 @@ inline std::string errorText(int error) {
     return text;
 }
 
-}  // namespace capture::av
+}  // namespace av

@@ -228,6 +228,27 @@ std::string CodeTypeCaption(int codeType) {
     return kCaptions[static_cast<std::size_t>(codeType)];
 }
 
+std::string CodeTypePanel(const CodeTypeTally& tally) {
+    // Rows of the panel, by code type: the byte-run codes, the bit-run codes and the names
+    // without a codec stand in their own columns.
+    static constexpr int kRows[4][3] = {{0, 3, 5}, {1, 4, 6}, {2, 10, 7}, {9, 11, 8}};
+    constexpr std::size_t kCellWidth = 23;
+    std::string panel;
+    for (const auto& row : kRows) {
+        std::string line = " ";
+        for (const int type : row) {
+            const auto& count = tally[static_cast<std::size_t>(type)];
+            std::string cell = " " + CodeTypeCaption(type);
+            cell.resize(std::max<std::size_t>(cell.size(), 11), ' ');
+            cell += std::to_string(count[0]) + " / " + std::to_string(count[1]);
+            cell.resize(std::max(cell.size(), kCellWidth), ' ');
+            line += cell;
+        }
+        panel += line.substr(0, line.find_last_not_of(' ') + 1) + '\n';
+    }
+    return panel;
+}
+
 BitString GetByte(const BitString& bits, std::size_t k) {
     BitString result;
     if (k == 0) return result;

@@ -4,6 +4,7 @@
 // Every operation is a pure function: no state, no failure, the arguments are never changed.
 // The bit formats are documented in docs/formats.md.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -22,6 +23,11 @@ inline constexpr int kCaptionCount = 12;
 
 // The statistics caption of code type 0 to 11 ("NRLE:", "NTNRLE:", ...); "" for any other.
 std::string CodeTypeCaption(int codeType);
+// Key and difference frame counts for code types 0 to 11.
+using CodeTypeTally = std::array<std::array<std::size_t, 2>, kCaptionCount>;
+// The counts as the statistics panel arranges them: four lines, each ended by a line feed, of
+// three "CAPTION key / difference" cells.
+std::string CodeTypePanel(const CodeTypeTally& tally);
 
 // Bits (k-1)*8+1 .. k*8 of bits for k >= 1: 8 bits, fewer at an incomplete tail, none past the end.
 BitString GetByte(const BitString& bits, std::size_t k);

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <iomanip>
 #include <ostream>
 #include <sstream>
 
@@ -104,21 +103,7 @@ class Progress final : public RunObserver {
 void printSummary(std::ostream& err, const Progress& progress, const Statistics& statistics) {
     err << "kelvonar: " << progress.line() << '\n';
     err << "kelvonar: key / difference frames per code type:\n";
-    // The statistics panel's order: three columns of code types.
-    static constexpr int kRows[4][3] = {{0, 3, 5}, {1, 4, 6}, {2, 10, 7}, {9, 11, 8}};
-    for (const auto& row : kRows) {
-        std::string line = " ";
-        for (int type : row) {
-            const auto& count = statistics.counts[static_cast<std::size_t>(type)];
-            std::ostringstream cell;
-            cell << ' ' << std::left << std::setw(10) << TIFunctions::CodeTypeCaption(type)
-                 << count[0] << " / " << count[1];
-            line += cell.str();
-            line.resize(line.size() + (cell.str().size() < 23 ? 23 - cell.str().size() : 0), ' ');
-        }
-        err << line.substr(0, line.find_last_not_of(' ') + 1);
-        err << '\n';
-    }
+    err << TIFunctions::CodeTypePanel(statistics.counts);
 }
 
 }  // namespace

@@ -8,17 +8,7 @@
 
 namespace capturetest {
 
-namespace av = capture::av;
-
 namespace {
-
-struct OutputCloser {
-    void operator()(AVFormatContext* context) const noexcept {
-        if (context->pb != nullptr) avio_closep(&context->pb);
-        avformat_free_context(context);
-    }
-};
-using OutputPtr = std::unique_ptr<AVFormatContext, OutputCloser>;
 
 void check(int error, const std::string& what) {
     if (error < 0) throw std::runtime_error(what + ": " + av::errorText(error));
@@ -64,7 +54,7 @@ void WriteClip(const std::string& path, const ClipSpec& spec) {
     AVFormatContext* raw = nullptr;
     check(avformat_alloc_output_context2(&raw, nullptr, spec.muxer.c_str(), path.c_str()),
           "creating the output");
-    OutputPtr output(raw);
+    av::OutputPtr output(raw);
 
     const AVCodec* encoder = avcodec_find_encoder_by_name(spec.encoder.c_str());
     if (encoder == nullptr) throw std::runtime_error("no encoder " + spec.encoder);

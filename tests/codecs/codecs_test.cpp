@@ -68,6 +68,10 @@ struct ZcpCase {
     std::vector<unsigned> expected;
 };
 
+void PrintTo(const ZcpCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ZcpEncodeExamples : public testing::TestWithParam<ZcpCase> {};
 
 TEST_P(ZcpEncodeExamples, GivesTheTokens) {
@@ -150,6 +154,10 @@ struct SizeCase {
     std::string frame;
     std::vector<std::size_t> sizes;  // code types 0 to 8
 };
+
+void PrintTo(const SizeCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class EncodeFrameSizes : public testing::TestWithParam<SizeCase> {};
 

@@ -54,6 +54,10 @@ struct JobCase {
     const char* extraLines;  // appended to the [media] section of the default job
 };
 
+void PrintTo(const JobCase& job, std::ostream* out) {
+    *out << job.name;
+}
+
 class ClipConversion : public testing::TestWithParam<std::tuple<std::string, JobCase>> {};
 
 }  // namespace

@@ -1,0 +1,272 @@
+#include "canvascheck.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "tifunctions.hpp"
+
+namespace player {
+
+CanvasError::CanvasError(std::string path, std::string reason)
+    : std::runtime_error(path + ": " + reason),
+      m_path(std::move(path)),
+      m_reason(std::move(reason)) {}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxSide = 65535;
+constexpr int kTenthFrame = 10;
+
+// Reads the header fields and the raster of a PBM file.
+class PbmScanner {
+  public:
+    PbmScanner(std::string_view data, const std::string& path) : m_data(data), m_path(path) {}
+
+    Canvas scan() {
+        if (m_data.size() < 2 || m_data[0] != 'P' || (m_data[1] != '4' && m_data[1] != '1'))
+            fail("not a PBM picture (it does not start with P4 or P1)");
+        const bool plain = m_data[1] == '1';
+        m_pos = 2;
+        Canvas canvas;
+        canvas.width = number("the width");
+        canvas.height = number("the height");
+        canvas.bits = TIFunctions::BitString::filled(
+            static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height),
+            false);
+        if (plain) {
+            readPlain(canvas);
+        } else {
+            readBinary(canvas);
+        }
+        return canvas;
+    }
+
+  private:
+    [[noreturn]] void fail(const std::string& reason) const { throw CanvasError(m_path, reason); }
+
+    static bool isSpace(char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    }
+    // Skips white space and comments, which run from '#' to the end of the line.
+    void skipSpace() {
+        while (m_pos < m_data.size()) {
+            if (m_data[m_pos] == '#') {
+                while (m_pos < m_data.size() && m_data[m_pos] != '\n' && m_data[m_pos] != '\r')
+                    ++m_pos;
+            } else if (isSpace(m_data[m_pos])) {
+                ++m_pos;
+            } else {
+                return;
+            }
+        }
+    }
+    int number(const char* what) {
+        const std::size_t start = m_pos;
+        skipSpace();
+        if (m_pos == start) fail(std::string("no white space before ") + what);
+        long value = 0;
+        const std::size_t digits = m_pos;
+        while (m_pos < m_data.size() && std::isdigit(static_cast<unsigned char>(m_data[m_pos]))) {
+            value = value * 10 + (m_data[m_pos] - '0');
+            if (value > kMaxSide) fail(std::string(what) + " is larger than 65535");
+            ++m_pos;
+        }
+        if (m_pos == digits) fail(std::string("no number for ") + what);
+        if (value == 0) fail(std::string(what) + " is 0");
+        return static_cast<int>(value);
+    }
+    void readBinary(Canvas& canvas) {
+        // Exactly one white-space character ends the header.
+        if (m_pos >= m_data.size() || !isSpace(m_data[m_pos]))
+            fail("no white space after the height");
+        ++m_pos;
+        const std::size_t rowBytes = (static_cast<std::size_t>(canvas.width) + 7) / 8;
+        const std::size_t need = rowBytes * static_cast<std::size_t>(canvas.height);
+        const std::size_t have = m_data.size() - m_pos;
+        if (have < need) {
+            fail("the picture data ends early: " + std::to_string(have) + " of " +
+                 std::to_string(need) + " bytes");
+        }
+        if (have > need) fail("data follows the picture");
+        std::size_t at = 0;
+        for (int y = 0; y < canvas.height; ++y) {
+            const auto* row = reinterpret_cast<const unsigned char*>(m_data.data()) + m_pos +
+                              static_cast<std::size_t>(y) * rowBytes;
+            for (int x = 0; x < canvas.width; ++x, ++at)
+                canvas.bits.setBit(at, (row[x / 8] >> (7 - x % 8)) & 1U);
+        }
+    }
+    void readPlain(Canvas& canvas) {
+        for (std::size_t at = 0; at < canvas.bits.size(); ++at) {
+            skipSpace();
+            if (m_pos >= m_data.size()) {
+                fail("the picture data ends early: " + std::to_string(at) + " of " +
+                     std::to_string(canvas.bits.size()) + " pixels");
+            }
+            const char c = m_data[m_pos++];
+            if (c != '0' && c != '1') fail("a pixel that is not 0 or 1");
+            canvas.bits.setBit(at, c == '1');
+        }
+        skipSpace();
+        if (m_pos != m_data.size()) fail("data follows the picture");
+    }
+
+    std::string_view m_data;
+    const std::string& m_path;
+    std::size_t m_pos = 0;
+};
+
+// NNNNNNNN.pbm: the frame number, or nothing for any other name.
+std::optional<std::size_t> canvasNumber(const std::string& name) {
+    if (name.size() != 12 || name.substr(8) != ".pbm") return std::nullopt;
+    std::size_t number = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[static_cast<std::size_t>(i)])))
+            return std::nullopt;
+        number = number * 10 + static_cast<std::size_t>(name[static_cast<std::size_t>(i)] - '0');
+    }
+    return number;
+}
+
+std::string percent(std::size_t part, std::size_t whole) {
+    char text[32];
+    std::snprintf(
+        text, sizeof text, "%.2f%%",
+        whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    return text;
+}
+
+}  // namespace
+
+Canvas parsePbm(std::string_view data, const std::string& path) {
+    return PbmScanner(data, path).scan();
+}
+
+Canvas readPbm(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw CanvasError(path, std::strerror(errno));
+    std::ostringstream data;
+    data << file.rdbuf();
+    if (file.bad()) throw CanvasError(path, "cannot be read");
+    return parsePbm(data.str(), path);
+}
+
+bool CheckReport::passed(bool lossy) const {
+    if (records != canvases) return false;
+    return std::all_of(differences.begin(), differences.end(), [&](const FrameDifference& d) {
+        return lossy && d.frame % kTenthFrame != 0;
+    });
+}
+
+CheckReport checkCanvases(const Animation& animation, const std::string& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw CanvasError(folder, fs::exists(folder, error) ? "not a folder" : "no such folder");
+    }
+    std::set<std::size_t> numbers;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (const auto number = canvasNumber(entry.path().filename().string())) {
+            numbers.insert(*number);
+        }
+    }
+    CheckReport report;
+    report.folder = folder;
+    report.records = animation.records.size();
+    report.canvases = numbers.size();
+    report.pixelsPerFrame = animation.size.pixels();
+    if (!numbers.empty() && *numbers.rbegin() != numbers.size() - 1) {
+        std::size_t missing = 0;
+        while (numbers.count(missing) != 0)
+            ++missing;
+        throw CanvasError(folder, "no canvas " + TIFunctions::ToDecimal8(missing) +
+                                      ".pbm, though the canvases are numbered up to " +
+                                      TIFunctions::ToDecimal8(*numbers.rbegin()));
+    }
+    report.compared = std::min(report.records, report.canvases);
+    for (std::size_t k = 0; k < report.compared; ++k) {
+        const std::string path =
+            (fs::path(folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string();
+        const Canvas canvas = readPbm(path);
+        if (canvas.width != animation.size.width || canvas.height != animation.size.height) {
+            throw CanvasError(path, "the canvas is " + std::to_string(canvas.width) + " x " +
+                                        std::to_string(canvas.height) + " pixels, the screen " +
+                                        std::to_string(animation.size.width) + " x " +
+                                        std::to_string(animation.size.height) +
+                                        " (see --width and --height)");
+        }
+        const auto screen = animation.records[k].screen.bytes();
+        const auto picture = canvas.bits.bytes();
+        FrameDifference difference;
+        difference.frame = k;
+        std::optional<std::size_t> first;
+        // Bits past the last pixel are 0 in both.
+        for (std::size_t i = 0; i < screen.size(); ++i) {
+            const unsigned differing = static_cast<unsigned>(screen[i] ^ picture[i]);
+            if (differing == 0) continue;
+            difference.pixels += static_cast<std::size_t>(std::popcount(differing));
+            if (!first)
+                first = i * 8 + static_cast<std::size_t>(
+                                    std::countl_zero(static_cast<std::uint8_t>(differing)));
+        }
+        if (first) {
+            difference.firstX = static_cast<int>(*first % static_cast<std::size_t>(canvas.width));
+            difference.firstY = static_cast<int>(*first / static_cast<std::size_t>(canvas.width));
+            report.differences.push_back(difference);
+        }
+    }
+    return report;
+}
+
+std::string describeCheck(const CheckReport& report, bool lossy) {
+    std::ostringstream text;
+    if (report.records != report.canvases) {
+        text << "the data file holds " << report.records << " frames, but " << report.folder
+             << " holds " << report.canvases << " canvases\n";
+    }
+    if (report.differences.empty()) {
+        text << "all " << report.compared << " frames compared equal their canvases in "
+             << report.folder << '\n';
+        return text.str();
+    }
+    const FrameDifference& first = report.differences.front();
+    text << "first difference: frame " << first.frame << " ("
+         << (fs::path(report.folder) / (TIFunctions::ToDecimal8(first.frame) + ".pbm")).string()
+         << "): " << first.pixels << " of " << report.pixelsPerFrame << " pixels differ ("
+         << percent(first.pixels, report.pixelsPerFrame) << "), the first at x " << first.firstX
+         << ", y " << first.firstY << '\n';
+    text << "share of differing pixels per frame:\n";
+    const FrameDifference* largest = &first;
+    std::optional<std::size_t> tenth;
+    for (const FrameDifference& difference : report.differences) {
+        text << "  frame " << difference.frame << ": "
+             << percent(difference.pixels, report.pixelsPerFrame) << '\n';
+        if (difference.pixels > largest->pixels) largest = &difference;
+        if (!tenth && difference.frame % kTenthFrame == 0) tenth = difference.frame;
+    }
+    text << report.differences.size() << " of " << report.compared
+         << " frames differ; the largest share is "
+         << percent(largest->pixels, report.pixelsPerFrame) << " (frame " << largest->frame
+         << ")\n";
+    if (!lossy) {
+        text << "with Quality 0 and no interlacing every frame must equal its canvas (--lossy "
+                "allows the differences they make)\n";
+    } else if (tenth) {
+        text << "frame " << *tenth
+             << " differs, but every tenth frame is written exactly, whatever the job\n";
+    } else {
+        text << "every tenth frame equals its canvas, as it must with Quality or interlacing\n";
+    }
+    return text.str();
+}
+
+}  // namespace player

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "animation.hpp"
+#include "bitstring.hpp"
+
+namespace player {
+
+// A canvas file or folder that cannot be read or does not fit the screen; carries the path.
+class CanvasError : public std::runtime_error {
+  public:
+    CanvasError(std::string path, std::string reason);
+
+    const std::string& path() const noexcept { return m_path; }
+    const std::string& reason() const noexcept { return m_reason; }
+
+  private:
+    std::string m_path;
+    std::string m_reason;
+};
+
+// A black-and-white picture: 1 dark, 0 light, rows from the top.
+struct Canvas {
+    int width = 0;
+    int height = 0;
+    TIFunctions::BitString bits;  // width x height bits
+};
+
+// The picture of a PBM file, binary (P4) or plain (P1). path only names it in errors. Throws
+// CanvasError.
+Canvas parsePbm(std::string_view data, const std::string& path);
+// parsePbm of the file at path. Throws CanvasError.
+Canvas readPbm(const std::string& path);
+
+// A frame whose screen differs from its canvas.
+struct FrameDifference {
+    std::size_t frame = 0;
+    std::size_t pixels = 0;  // differing pixels
+    int firstX = 0;          // the first differing pixel, from the top left corner
+    int firstY = 0;
+};
+
+// The outcome of comparing the decoded frames with the canvases of a conversion.
+struct CheckReport {
+    std::string folder;
+    std::size_t records = 0;   // frames in the data file
+    std::size_t canvases = 0;  // canvas files in the folder
+    std::size_t compared = 0;  // frames compared: the smaller of the two counts
+    std::size_t pixelsPerFrame = 0;
+    std::vector<FrameDifference> differences;  // in frame order
+
+    // Whether the counts agree and no frame differs; with lossy, frames may differ except every
+    // tenth one (frames 0, 10, 20, ...), which a conversion always writes exactly.
+    bool passed(bool lossy) const;
+};
+
+// Compares each decoded frame k with folder/NNNNNNNN.pbm (k in 8 digits), as written by the
+// converter's canvas dump. Throws CanvasError when a canvas is missing in the numbering, cannot
+// be read or has another size than the screen.
+CheckReport checkCanvases(const Animation& animation, const std::string& folder);
+
+// The text --check prints for report: the first frame that differs and the share of differing
+// pixels of each frame that differs, or that all frames are equal.
+std::string describeCheck(const CheckReport& report, bool lossy);
+
+}  // namespace player

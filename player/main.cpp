@@ -1,0 +1,100 @@
+// kelvonar-play: plays, checks and exports the frame records of a data file.
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QTimer>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "animation.hpp"
+#include "commandline.hpp"
+#include "datafile.hpp"
+#include "exports.hpp"
+#include "playerrun.hpp"
+#include "playerwindow.hpp"
+
+namespace {
+
+// Pause before --grab takes the picture, so that the window has been laid out and painted.
+constexpr int kGrabDelayMs = 300;
+
+int playInWindow(const player::PlayerOptions& options, const player::Animation& animation) {
+    int argc = 1;
+    char name[] = "kelvonar-play";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    const QString file = QFile::decodeName(options.file.c_str());
+    player::PlayerWindow window(animation.screens(), {animation.size, options.scale},
+                                QFileInfo(file).fileName() + " - kelvonar-play");
+    window.showFrame(options.start);
+    window.show();
+    if (!options.grabPath) {
+        window.play();
+        return application.exec();
+    }
+    int status = player::kExitDone;
+    QTimer::singleShot(kGrabDelayMs, &window, [&] {
+        QImageWriter writer(QFile::decodeName(options.grabPath->c_str()), "png");
+        if (!writer.write(window.grab().toImage())) {
+            std::cerr << "kelvonar-play: cannot write " << *options.grabPath << ": "
+                      << writer.errorString().toStdString() << '\n';
+            status = player::kExitFailed;
+        }
+        application.quit();
+    });
+    application.exec();
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace player;
+    PlayerOptions options;
+    try {
+        options = parsePlayerArguments(std::vector<std::string>(argv + 1, argv + argc));
+        refuseToOverwriteData(options);
+    } catch (const UsageError& error) {
+        std::cerr << "kelvonar-play: " << error.what()
+                  << "\nTry 'kelvonar-play --help' for more information.\n";
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << playerUsage();
+        return kExitDone;
+    }
+    if (options.version) {
+        std::cout << "kelvonar-play " << KELVONAR_VERSION << '\n';
+        return kExitDone;
+    }
+    quietMediaLog();
+    try {
+        std::vector<std::uint8_t> bytes = readDataFile(options.file);
+        // The bytes come out even when a record does not decode.
+        if (options.bytesPath) {
+            writeBytesFile(*options.bytesPath, bytes);
+            std::cerr << "kelvonar-play: wrote " << *options.bytesPath << ": " << bytes.size()
+                      << " bytes\n";
+        }
+        const Animation animation = decodeAnimation(options.file, std::move(bytes), options.size);
+        if (options.wantsOutput()) return runOutputs(options, animation, std::cout, std::cerr);
+        if (animation.records.empty()) {
+            std::cerr << "kelvonar-play: " << options.file << " holds no frame records\n";
+            return kExitFailed;
+        }
+        if (!displayAvailable()) {
+            std::cerr << "kelvonar-play: " << options.file << ": " << animation.records.size()
+                      << " frames decoded, but there is no display to play them on (DISPLAY is "
+                         "not set).\nUse --gif, --mp4 or --frames to export them, --info or "
+                         "--check to inspect them.\n";
+            return kExitFailed;
+        }
+        return playInWindow(options, animation);
+    } catch (const std::exception& error) {
+        std::cerr << "kelvonar-play: " << error.what() << '\n';
+        return kExitFailed;
+    }
+}

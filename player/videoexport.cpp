@@ -1,0 +1,253 @@
+// The GIF and MP4 exports, encoded with FFmpeg.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "avpointers.hpp"
+#include "exports.hpp"
+
+extern "C" {
+#include <libavutil/log.h>
+#include <libavutil/opt.h>
+}
+
+namespace player {
+
+ExportError::ExportError(std::string path, std::string reason)
+    : std::runtime_error("cannot write " + path + ": " + reason),
+      m_path(std::move(path)),
+      m_reason(std::move(reason)) {}
+
+void quietMediaLog() {
+    av_log_set_level(AV_LOG_ERROR);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr AVRational kFrameTime{1, kFramesPerSecond};
+
+// A file beside the target, removed unless it is renamed over the target.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(const std::string& target) : m_target(target) {
+        const fs::path targetPath(target);
+        const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
+        std::random_device random;
+        int error = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[16];
+            std::snprintf(suffix, sizeof suffix, ".%08x", random());
+            m_path = (folder / ("." + targetPath.filename().string() + suffix)).string();
+            // Created with the permissions the user's umask gives a new file.
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+            error = errno;
+            if (error != EEXIST) break;
+        }
+        throw ExportError(
+            target, std::string("cannot create a file in its folder: ") + std::strerror(error));
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!m_committed) ::unlink(m_path.c_str());
+    }
+
+    const std::string& path() const noexcept { return m_path; }
+    void commit() {
+        if (std::rename(m_path.c_str(), m_target.c_str()) != 0)
+            throw ExportError(m_target, std::strerror(errno));
+        m_committed = true;
+    }
+
+  private:
+    std::string m_target;
+    std::string m_path;
+    bool m_committed = false;
+};
+
+// One video stream, encoded and muxed into a file that appears once finish() succeeds.
+class VideoEncoder {
+  public:
+    VideoEncoder(const std::string& path, const char* formatName, const AVCodec* codec,
+                 AVPixelFormat pixelFormat, int width, int height,
+                 const std::function<void(AVCodecContext*)>& configure)
+        : m_path(path), m_file(path) {
+        if (codec == nullptr) fail("no encoder for this format in the media libraries", 0);
+        AVFormatContext* output = nullptr;
+        check(avformat_alloc_output_context2(&output, nullptr, formatName, m_file.path().c_str()),
+              "cannot set up the container");
+        m_output.reset(output);
+
+        m_codec.reset(avcodec_alloc_context3(codec));
+        if (!m_codec) fail("out of memory", 0);
+        m_codec->width = width;
+        m_codec->height = height;
+        m_codec->pix_fmt = pixelFormat;
+        m_codec->time_base = kFrameTime;
+        m_codec->framerate = av_inv_q(kFrameTime);
+        if (configure) configure(m_codec.get());
+        if (m_output->oformat->flags & AVFMT_GLOBALHEADER)
+            m_codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        check(avcodec_open2(m_codec.get(), codec, nullptr), "cannot open the encoder");
+
+        m_stream = avformat_new_stream(m_output.get(), nullptr);
+        if (m_stream == nullptr) fail("out of memory", 0);
+        check(avcodec_parameters_from_context(m_stream->codecpar, m_codec.get()),
+              "cannot set up the stream");
+        m_stream->time_base = m_codec->time_base;
+        // "file:" keeps a name with a colon from being taken for a protocol.
+        check(avio_open(&m_output->pb, ("file:" + m_file.path()).c_str(), AVIO_FLAG_WRITE),
+              "cannot open the file");
+        check(avformat_write_header(m_output.get(), nullptr), "cannot write the header");
+
+        m_frame.reset(av_frame_alloc());
+        m_packet.reset(av_packet_alloc());
+        if (!m_frame || !m_packet) fail("out of memory", 0);
+        m_frame->format = pixelFormat;
+        m_frame->width = width;
+        m_frame->height = height;
+        check(av_frame_get_buffer(m_frame.get(), 0), "cannot allocate a frame");
+    }
+
+    // The frame to fill with the next picture; the encoder may still hold the one before.
+    AVFrame* nextFrame() {
+        check(av_frame_make_writable(m_frame.get()), "cannot allocate a frame");
+        return m_frame.get();
+    }
+    // Encodes the frame nextFrame() gave, shown for one tenth of a second.
+    void send() {
+        m_frame->pts = m_nextPts++;
+        encode(m_frame.get());
+    }
+    // Drains the encoder, ends the file and moves it into place.
+    void finish() {
+        encode(nullptr);
+        check(av_write_trailer(m_output.get()), "cannot end the file");
+        check(avio_closep(&m_output->pb), "cannot close the file");
+        m_file.commit();
+    }
+
+  private:
+    [[noreturn]] void fail(const std::string& what, int error) const {
+        throw ExportError(m_path, error < 0 ? what + ": " + av::errorText(error) : what);
+    }
+    void check(int result, const char* what) const {
+        if (result < 0) fail(what, result);
+    }
+    void encode(const AVFrame* frame) {
+        check(avcodec_send_frame(m_codec.get(), frame), "cannot encode a frame");
+        for (;;) {
+            const int result = avcodec_receive_packet(m_codec.get(), m_packet.get());
+            if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+            check(result, "cannot encode a frame");
+            const av::PacketUnref unref(m_packet.get());
+            if (m_packet->duration == 0) m_packet->duration = 1;
+            av_packet_rescale_ts(m_packet.get(), m_codec->time_base, m_stream->time_base);
+            m_packet->stream_index = m_stream->index;
+            check(av_interleaved_write_frame(m_output.get(), m_packet.get()), "cannot write");
+        }
+    }
+
+    std::string m_path;
+    TemporaryFile m_file;
+    av::OutputPtr m_output;
+    av::CodecPtr m_codec;
+    AVStream* m_stream = nullptr;
+    av::FramePtr m_frame;
+    av::PacketPtr m_packet;
+    std::int64_t m_nextPts = 0;
+};
+
+void requireFrames(const std::string& path, std::span<const TIFunctions::BitString> screens) {
+    if (screens.empty()) throw ExportError(path, "there are no frames to write");
+}
+
+std::uint32_t argb(const Rgb& colour) {
+    return 0xFF000000U | static_cast<std::uint32_t>(colour.red) << 16 |
+           static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
+}
+
+}  // namespace
+
+void writeGif(const std::string& path, std::span<const TIFunctions::BitString> screens,
+              const PictureGeometry& geometry) {
+    requireFrames(path, screens);
+    VideoEncoder encoder(path, "gif", avcodec_find_encoder(AV_CODEC_ID_GIF), AV_PIX_FMT_PAL8,
+                         geometry.width(), geometry.height(), {});
+    for (const auto& screen : screens) {
+        AVFrame* frame = encoder.nextFrame();
+        // A PAL8 frame carries its palette in data[1]: 256 entries of 0xAARRGGBB.
+        auto* palette = reinterpret_cast<std::uint32_t*>(frame->data[1]);
+        std::fill_n(palette, 256, argb(kDarkColour));
+        palette[0] = argb(kLightColour);
+        palette[1] = argb(kDarkColour);
+        rasterise(screen, geometry, frame->data[0], static_cast<std::size_t>(frame->linesize[0]));
+        encoder.send();
+    }
+    encoder.finish();
+}
+
+void writeMp4(const std::string& path, std::span<const TIFunctions::BitString> screens,
+              const PictureGeometry& geometry) {
+    requireFrames(path, screens);
+    const int width = geometry.width() + geometry.width() % 2;
+    const int height = geometry.height() + geometry.height() % 2;
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+    const bool h264 = codec != nullptr;
+    if (!h264) codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+    VideoEncoder encoder(path, "mp4", codec, AV_PIX_FMT_YUV420P, width, height,
+                         [h264](AVCodecContext* context) {
+                             context->color_range = AVCOL_RANGE_MPEG;
+                             context->colorspace = AVCOL_SPC_SMPTE170M;
+                             context->color_primaries = AVCOL_PRI_SMPTE170M;
+                             context->color_trc = AVCOL_TRC_SMPTE170M;
+                             context->gop_size = kFramesPerSecond;
+                             if (h264) {
+                                 av_opt_set(context->priv_data, "preset", "medium", 0);
+                                 av_opt_set(context->priv_data, "crf", "16", 0);
+                             } else {
+                                 context->flags |= AV_CODEC_FLAG_QSCALE;
+                                 context->global_quality = FF_QP2LAMBDA * 2;
+                             }
+                         });
+    av::ScalerPtr scaler(sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
+                                        AV_PIX_FMT_YUV420P, SWS_POINT | SWS_ACCURATE_RND, nullptr,
+                                        nullptr, nullptr));
+    if (!scaler) throw ExportError(path, "cannot set up the colour conversion");
+
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
+                                     static_cast<std::size_t>(height));
+    std::vector<std::uint8_t> rgb(pixels.size() * 3);
+    for (const auto& screen : screens) {
+        // The padding column and row, when there are any, stay light.
+        rasterise(screen, geometry, pixels.data(), static_cast<std::size_t>(width));
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            const Rgb& colour = pixels[i] != 0 ? kDarkColour : kLightColour;
+            rgb[3 * i] = colour.red;
+            rgb[3 * i + 1] = colour.green;
+            rgb[3 * i + 2] = colour.blue;
+        }
+        AVFrame* frame = encoder.nextFrame();
+        const std::uint8_t* source[1] = {rgb.data()};
+        const int sourceStride[1] = {3 * width};
+        sws_scale(scaler.get(), source, sourceStride, 0, height, frame->data, frame->linesize);
+        encoder.send();
+    }
+    encoder.finish();
+}
+
+}  // namespace player
