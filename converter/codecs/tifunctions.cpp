@@ -109,11 +109,14 @@ std::uint8_t* rleCore(const std::uint8_t* p, std::size_t n, std::uint8_t* out,
         }
         const std::size_t limit = std::min(n, i + 255);
         std::size_t j = i + 1;
-        const std::uint64_t pattern = kOnes * b;
-        while (j + 8 <= limit && loadWord(p + j) == pattern)
-            j += 8;
-        while (j < limit && p[j] == b)
-            ++j;
+        while (j < limit && p[j] == b) {
+            // A long run goes on a word at a time; short ones are faster byte by byte.
+            if (++j - i == 16) {
+                const std::uint64_t pattern = kOnes * b;
+                while (j + 8 <= limit && loadWord(p + j) == pattern)
+                    j += 8;
+            }
+        }
         const std::size_t run = j - i;
         if (run >= 3) {
             *out++ = kMarkerByte;
