@@ -50,27 +50,27 @@ void ToYCbCr(Rgb colour, Matrix matrix, bool fullRange, std::uint8_t& y, std::ui
     }
 }
 
-void WriteClip(const std::string& path, const ClipSpec& spec) {
+void WriteClip(const std::string& path, const ClipRecipe& recipe) {
     AVFormatContext* raw = nullptr;
-    check(avformat_alloc_output_context2(&raw, nullptr, spec.muxer.c_str(), path.c_str()),
+    check(avformat_alloc_output_context2(&raw, nullptr, recipe.muxer.c_str(), path.c_str()),
           "creating the output");
     av::OutputPtr output(raw);
 
-    const AVCodec* encoder = avcodec_find_encoder_by_name(spec.encoder.c_str());
-    if (encoder == nullptr) throw std::runtime_error("no encoder " + spec.encoder);
+    const AVCodec* encoder = avcodec_find_encoder_by_name(recipe.encoder.c_str());
+    if (encoder == nullptr) throw std::runtime_error("no encoder " + recipe.encoder);
     av::CodecPtr codec(avcodec_alloc_context3(encoder));
-    codec->width = spec.width;
-    codec->height = spec.height;
+    codec->width = recipe.width;
+    codec->height = recipe.height;
     codec->pix_fmt = AV_PIX_FMT_YUV420P;
-    codec->time_base = AVRational{1, spec.fps};
-    codec->framerate = AVRational{spec.fps, 1};
+    codec->time_base = AVRational{1, recipe.fps};
+    codec->framerate = AVRational{recipe.fps, 1};
     codec->gop_size = 12;
     codec->max_b_frames = 0;
-    codec->color_range = spec.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
-    codec->colorspace = spec.matrix == Matrix::bt709 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
-    codec->color_primaries = spec.matrix == Matrix::bt709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
-    codec->color_trc = spec.matrix == Matrix::bt709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
-    if (!spec.tagged) {
+    codec->color_range = recipe.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    codec->colorspace = recipe.matrix == Matrix::bt709 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    codec->color_primaries = recipe.matrix == Matrix::bt709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    codec->color_trc = recipe.matrix == Matrix::bt709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+    if (!recipe.tagged) {
         codec->colorspace = AVCOL_SPC_UNSPECIFIED;
         codec->color_primaries = AVCOL_PRI_UNSPECIFIED;
         codec->color_trc = AVCOL_TRC_UNSPECIFIED;
@@ -79,7 +79,7 @@ void WriteClip(const std::string& path, const ClipSpec& spec) {
         codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     AVDictionary* options = nullptr;
-    if (spec.encoder == "libx264") {
+    if (recipe.encoder == "libx264") {
         av_dict_set(&options, "preset", "ultrafast", 0);
         av_dict_set(&options, "qp", "4", 0);
     } else {
@@ -101,20 +101,20 @@ void WriteClip(const std::string& path, const ClipSpec& spec) {
 
     av::FramePtr frame(av_frame_alloc());
     av::PacketPtr packet(av_packet_alloc());
-    frame->width = spec.width;
-    frame->height = spec.height;
+    frame->width = recipe.width;
+    frame->height = recipe.height;
     frame->format = AV_PIX_FMT_YUV420P;
     check(av_frame_get_buffer(frame.get(), 0), "allocating a frame");
-    for (int i = 0; i < spec.frames; ++i) {
+    for (int i = 0; i < recipe.frames; ++i) {
         check(av_frame_make_writable(frame.get()), "writable frame");
         std::uint8_t y = 0, cb = 0, cr = 0;
-        ToYCbCr(spec.colour(i), spec.matrix, spec.fullRange, y, cb, cr);
-        for (int row = 0; row < spec.height; ++row) {
-            std::fill_n(frame->data[0] + row * frame->linesize[0], spec.width, y);
+        ToYCbCr(recipe.colour(i), recipe.matrix, recipe.fullRange, y, cb, cr);
+        for (int row = 0; row < recipe.height; ++row) {
+            std::fill_n(frame->data[0] + row * frame->linesize[0], recipe.width, y);
         }
-        for (int row = 0; row < (spec.height + 1) / 2; ++row) {
-            std::fill_n(frame->data[1] + row * frame->linesize[1], (spec.width + 1) / 2, cb);
-            std::fill_n(frame->data[2] + row * frame->linesize[2], (spec.width + 1) / 2, cr);
+        for (int row = 0; row < (recipe.height + 1) / 2; ++row) {
+            std::fill_n(frame->data[1] + row * frame->linesize[1], (recipe.width + 1) / 2, cb);
+            std::fill_n(frame->data[2] + row * frame->linesize[2], (recipe.width + 1) / 2, cr);
         }
         frame->pts = i;
         check(avcodec_send_frame(codec.get(), frame.get()), "encoding a frame");

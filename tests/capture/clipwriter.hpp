@@ -13,7 +13,7 @@ struct Rgb {
 enum class Matrix { bt601, bt709 };
 
 // A short clip of uniformly coloured frames, encoded with libavcodec for the media tests.
-struct ClipSpec {
+struct ClipRecipe {
     std::string encoder = "mpeg4";   // libavcodec encoder name
     std::string muxer = "matroska";  // libavformat muxer name
     int width = 160;
@@ -27,9 +27,9 @@ struct ClipSpec {
 };
 
 // Writes the clip to path; throws std::runtime_error on any FFmpeg failure.
-void WriteClip(const std::string& path, const ClipSpec& spec);
+void WriteClip(const std::string& path, const ClipRecipe& recipe);
 
-// The Y, Cb, Cr code values of an RGB colour under the spec's matrix and range.
+// The Y, Cb, Cr code values of an RGB colour under the recipe's matrix and range.
 void ToYCbCr(Rgb colour, Matrix matrix, bool fullRange, std::uint8_t& y, std::uint8_t& cb,
              std::uint8_t& cr);
 

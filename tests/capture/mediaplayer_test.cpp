@@ -17,7 +17,7 @@
 using capture::MediaError;
 using capture::MediaPlayer;
 using capture::Picture;
-using capturetest::ClipSpec;
+using capturetest::ClipRecipe;
 using capturetest::Matrix;
 using capturetest::Rgb;
 
@@ -35,9 +35,9 @@ class MediaFolder : public testing::Test {
     }
     void TearDown() override { fs::remove_all(m_folder); }
 
-    std::string clip(const std::string& name, const ClipSpec& spec) const {
+    std::string clip(const std::string& name, const ClipRecipe& recipe) const {
         const std::string path = (m_folder / name).string();
-        capturetest::WriteClip(path, spec);
+        capturetest::WriteClip(path, recipe);
         return path;
     }
 
@@ -88,12 +88,12 @@ class MediaColour : public MediaFolder, public testing::WithParamInterface<Colou
 
 TEST_P(MediaColour, GreyLevelsSurviveDecodingAndScaling) {
     const ColourCase& c = GetParam();
-    ClipSpec spec;
-    spec.encoder = c.encoder;
-    spec.muxer = c.muxer;
-    spec.fullRange = c.fullRange;
-    spec.colour = [&](int) { return Rgb{c.level, c.level, c.level}; };
-    const std::string path = clip("grey", spec);
+    ClipRecipe recipe;
+    recipe.encoder = c.encoder;
+    recipe.muxer = c.muxer;
+    recipe.fullRange = c.fullRange;
+    recipe.colour = [&](int) { return Rgb{c.level, c.level, c.level}; };
+    const std::string path = clip("grey", recipe);
     for (const auto& [width, height] : {std::pair{94, 62}, std::pair{160, 120}}) {
         MediaPlayer player(path, width, height);
         const Picture& picture = player.pictureAt(0.1);
@@ -138,14 +138,14 @@ class MediaMatrix : public MediaFolder, public testing::WithParamInterface<Matri
 TEST_P(MediaMatrix, ColourComesOutUnderTheStreamsMatrix) {
     const MatrixCase& c = GetParam();
     const Rgb colour{200, 40, 60};
-    ClipSpec spec;
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.frames = 2;
-    spec.matrix = c.matrix;
-    spec.tagged = c.tagged;
-    spec.colour = [&](int) { return colour; };
-    MediaPlayer player(clip("red", spec), 94, 62);
+    ClipRecipe recipe;
+    recipe.width = c.width;
+    recipe.height = c.height;
+    recipe.frames = 2;
+    recipe.matrix = c.matrix;
+    recipe.tagged = c.tagged;
+    recipe.colour = [&](int) { return colour; };
+    MediaPlayer player(clip("red", recipe), 94, 62);
     EXPECT_LE(worstError(player.pictureAt(0), colour), 3);
 }
 
@@ -161,12 +161,12 @@ int shownFrame(const Picture& p) {
     return static_cast<int>(std::lround((level - 10) / 20.0));
 }
 
-ClipSpec numberedFrames(int frames, int fps) {
-    ClipSpec spec;
-    spec.frames = frames;
-    spec.fps = fps;
-    spec.colour = [](int i) { return Rgb{20 * i + 10, 20 * i + 10, 20 * i + 10}; };
-    return spec;
+ClipRecipe numberedFrames(int frames, int fps) {
+    ClipRecipe recipe;
+    recipe.frames = frames;
+    recipe.fps = fps;
+    recipe.colour = [](int i) { return Rgb{20 * i + 10, 20 * i + 10, 20 * i + 10}; };
+    return recipe;
 }
 
 TEST_F(MediaFolder, ShowsTheLastFrameStartedByEachTime) {
@@ -202,10 +202,10 @@ class MediaLength : public MediaFolder, public testing::WithParamInterface<Lengt
 // A tenth lying exactly on the end of the last frame is not inside the video.
 TEST_P(MediaLength, CountsTheTenthsBeforeTheEnd) {
     const LengthCase& c = GetParam();
-    ClipSpec spec = numberedFrames(c.frames, c.fps);
-    spec.encoder = c.encoder;
-    spec.muxer = c.muxer;
-    MediaPlayer player(clip("length", spec), 32, 24);
+    ClipRecipe recipe = numberedFrames(c.frames, c.fps);
+    recipe.encoder = c.encoder;
+    recipe.muxer = c.muxer;
+    MediaPlayer player(clip("length", recipe), 32, 24);
     EXPECT_EQ(player.tenthCount(), c.tenths);
     EXPECT_GE(player.Length(), static_cast<double>(c.tenths - 1) / 10.0);
     EXPECT_LT(player.Length(), static_cast<double>(c.tenths) / 10.0);
@@ -223,10 +223,10 @@ INSTANTIATE_TEST_SUITE_P(Capture, MediaLength,
                                          LengthCase{"libx264", "mp4", 24, 30, 8}));
 
 TEST_F(MediaFolder, TimelessStreamTakesItsTimesFromTheFrameRate) {
-    ClipSpec spec = numberedFrames(12, 30);
-    spec.encoder = "mpeg1video";
-    spec.muxer = "mpeg1video";
-    MediaPlayer player(clip("timeless", spec), 32, 24);
+    ClipRecipe recipe = numberedFrames(12, 30);
+    recipe.encoder = "mpeg1video";
+    recipe.muxer = "mpeg1video";
+    MediaPlayer player(clip("timeless", recipe), 32, 24);
     EXPECT_EQ(shownFrame(player.pictureAt(0)), 0);
     EXPECT_EQ(shownFrame(player.pictureAt(0.1)), 3);
     EXPECT_EQ(shownFrame(player.pictureAt(0.2)), 6);
@@ -285,9 +285,9 @@ TEST_F(MediaFolder, UnplayableFilesAreReportedWithTheirPath) {
 // The whole capture path: a white picture of 94 x 62 on a 96 x 64 canvas leaves a one-pixel
 // margin of the background colour, dark for WantWhite 0 and light for WantWhite 1.
 TEST_F(MediaFolder, MarginFollowsWantWhite) {
-    ClipSpec spec;
-    spec.colour = [](int) { return Rgb{255, 255, 255}; };
-    const std::string path = clip("white", spec);
+    ClipRecipe recipe;
+    recipe.colour = [](int) { return Rgb{255, 255, 255}; };
+    const std::string path = clip("white", recipe);
     for (const double wantWhite : {0.0, 1.0}) {
         capture::Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, wantWhite);
         capture::SetPreviewLayout(layout, true);
