@@ -26,7 +26,8 @@ std::vector<BitString> readCanvases(const std::string& path) {
     while (file >> magic >> width >> height) {
         file.get();  // the one blank after the header
         std::vector<std::uint8_t> bytes(width * height / 8);
-        file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        file.read(reinterpret_cast<char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
         canvases.push_back(BitString::fromBytes(bytes));
     }
     return canvases;
@@ -41,7 +42,8 @@ void SearchSampleFrames(benchmark::State& state) {
     std::size_t k = 0;
     for (auto _ : state) {
         // The sequence again and again, frame numbers going on, as a long video would.
-        const auto& choice = search.search(canvases[k % canvases.size()], reference, k, quality, 1, kWidth);
+        const auto& choice =
+            search.search(canvases[k % canvases.size()], reference, k, quality, 1, kWidth);
         reference = choice.shown;
         benchmark::DoNotOptimize(reference.data());
         ++k;
