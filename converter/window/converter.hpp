@@ -79,7 +79,7 @@ class Converter final : public FrameLoopHost {
     const LoadValues& loadValues() const noexcept { return m_values; }
     const ConvertSettings& settings() const noexcept { return m_settings; }
     const RunPaths& paths() const noexcept { return m_paths; }
-    // Frames the video holds at ten a second, as far as known.
+    // The playing length of the video in seconds.
     double Length() override;
 
   private:

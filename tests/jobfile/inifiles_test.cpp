@@ -1,4 +1,5 @@
 #include "inifiles.hpp"
+#include "defaultreads.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -114,20 +115,6 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"MissingSection", "[device]\r\nwidth=96\r\n", "media", "width", ""},
         LookupCase{"EmptyKeyMatchesNothing", "[media]\r\n=5\r\n", "media", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-struct Read {
-    const char* section;
-    const char* key;
-    double value;
-};
-
-// What the converter reads from the default file, in its order of reading.
-constexpr Read kDefaultReads[] = {
-    {"media", "width", 94},       {"media", "height", 62},   {"device", "width", 96},
-    {"device", "height", 64},     {"media", "bgwhite", 0},   {"device", "freemem", 24000},
-    {"media", "brightness", 120}, {"media", "contrast", 40}, {"media", "quality", 0},
-    {"media", "dither", 0},       {"media", "preview", 1},   {"debug", "wantdebug", 0},
-    {"media", "interlace", 1}};
 
 class LineEndTest : public testing::TestWithParam<std::string> {};
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "defaultjobfile.hpp"
+#include "defaultreads.hpp"
 #include "inifiles.hpp"
 
 namespace {
@@ -190,20 +191,6 @@ void PrintTo(const ControlChange& change, std::ostream* out) {
 }
 
 class ControlChangeTest : public Form1Test, public testing::WithParamInterface<ControlChange> {};
-
-struct Read {
-    const char* section;
-    const char* key;
-    double value;
-};
-
-// What the converter reads from the default file.
-constexpr Read kDefaultReads[] = {
-    {"media", "width", 94},       {"media", "height", 62},   {"device", "width", 96},
-    {"device", "height", 64},     {"media", "bgwhite", 0},   {"device", "freemem", 24000},
-    {"media", "brightness", 120}, {"media", "contrast", 40}, {"media", "quality", 0},
-    {"media", "dither", 0},       {"media", "preview", 1},   {"debug", "wantdebug", 0},
-    {"media", "interlace", 1}};
 
 TEST_P(ControlChangeTest, ChangesOnlyItsLineAndItsValue) {
     const ControlChange& change = GetParam();
