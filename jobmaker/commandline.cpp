@@ -1,40 +1,25 @@
 #include "commandline.hpp"
 
-namespace {
-
-// The value of an option given as "--name VALUE" or "--name=VALUE".
-bool takeValue(const QStringList& arguments, qsizetype& i, const QString& name, QString& value) {
-    const QString& argument = arguments[i];
-    if (argument.startsWith(name + u'=')) {
-        value = argument.mid(name.size() + 1);
-    } else if (argument == name) {
-        if (i + 1 >= arguments.size()) throw UsageError(name.toStdString() + " needs a path");
-        value = arguments[++i];
-    } else {
-        return false;
-    }
-    if (value.isEmpty()) throw UsageError(name.toStdString() + " needs a path");
-    return true;
-}
-
-}  // namespace
+#include <QFile>
 
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments) {
+    static constexpr support::Option kOptions[] = {
+        {"--defaults", false}, {"--job", true}, {"--screenshot", true}};
+    std::vector<std::string> words;
+    for (const QString& argument : arguments)
+        words.push_back(QFile::encodeName(argument).toStdString());
+    const support::Arguments parsed = support::parseArguments(words, kOptions, {});
+    const auto path = [&](std::string_view name) {
+        return QFile::decodeName(parsed.value(name).value_or(std::string()).c_str());
+    };
     PrelmatOptions options;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (argument == u"--help" || argument == u"-h") {
-            options.help = true;
-        } else if (argument == u"--defaults") {
-            options.defaults = true;
-        } else if (!takeValue(arguments, i, QStringLiteral("--job"), options.jobPath) &&
-                   !takeValue(arguments, i, QStringLiteral("--screenshot"),
-                              options.screenshotPath)) {
-            throw UsageError("unknown argument " + argument.toStdString());
-        }
-    }
+    options.help = parsed.help();
+    options.version = parsed.version();
+    options.defaults = parsed.has("--defaults");
+    options.jobPath = path("--job");
+    options.screenshotPath = path("--screenshot");
     if (options.defaults && !options.screenshotPath.isEmpty()) {
-        throw UsageError("--screenshot needs the dialog and cannot go with --defaults");
+        throw support::UsageError("--screenshot needs the dialog and cannot go with --defaults");
     }
     return options;
 }
@@ -49,5 +34,9 @@ QString prelmatUsage() {
         "  --defaults   write the job file with the default settings, without any display\n"
         "  --job PATH   write the job file to PATH instead of thisjob.ini in the program's\n"
         "               own directory\n"
-        "  -h, --help   show this text\n");
+        "  -h, --help   show this text\n"
+        "  --version    show the version\n"
+        "\n"
+        "Exit status: 0 done, 1 the job file could not be written, 2 a usage error or no display\n"
+        "for the dialog.\n");
 }

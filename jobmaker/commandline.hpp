@@ -4,12 +4,15 @@
 
 #include <QString>
 #include <QStringList>
-#include <stdexcept>
+
+#include "arguments.hpp"
 
 // What the command line asks for.
 struct PrelmatOptions {
     // --help: print the usage and stop.
     bool help = false;
+    // --version: print the version and stop.
+    bool version = false;
     // --defaults: write the default job file without showing anything.
     bool defaults = false;
     // --job PATH: where the job file goes; empty for the program directory.
@@ -18,13 +21,7 @@ struct PrelmatOptions {
     QString screenshotPath;
 };
 
-// A command line prelmat does not understand.
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// The options in arguments (without the program name); throws UsageError.
+// The options in arguments (without the program name); throws support::UsageError.
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments);
 
 // The text --help prints.

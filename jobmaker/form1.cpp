@@ -185,7 +185,7 @@ void Form1::compileJobFile() {
     const QString title = QString::fromLatin1(kProgramTitle);
     try {
         writeJobFile(m_jobFilePath, jobFileText(settings()));
-    } catch (const JobFileWriteError& error) {
+    } catch (const support::FileError& error) {
         QMessageBox failure(QMessageBox::Critical, title, QString::fromStdString(error.what()),
                             QMessageBox::Ok, this);
         failure.exec();

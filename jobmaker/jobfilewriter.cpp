@@ -2,33 +2,23 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-JobFileWriteError::JobFileWriteError(const QString& path, const QString& reason)
-    : std::runtime_error(
-          QStringLiteral("cannot write the job file %1: %2").arg(path, reason).toStdString()),
-      m_path(path),
-      m_reason(reason) {}
+#include "atomicfile.hpp"
 
 QString defaultJobFilePath() {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kJobFileName));
 }
 
 void writeJobFile(const QString& path, const QByteArray& text) {
+    const std::string file = QFile::encodeName(path).toStdString();
     const QFileInfo info(path);
-    if (info.isDir()) throw JobFileWriteError(path, QStringLiteral("it is a folder"));
-    if (!info.dir().exists()) {
-        throw JobFileWriteError(path, QStringLiteral("the folder %1 does not exist")
-                                          .arg(QDir::toNativeSeparators(info.absolutePath())));
+    if (!info.isDir() && !info.dir().exists()) {
+        throw support::FileError(
+            file, "the folder " + QDir::toNativeSeparators(info.absolutePath()).toStdString() +
+                      " does not exist");
     }
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw JobFileWriteError(path, file.errorString());
-    if (file.write(text) != text.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw JobFileWriteError(path, reason);
-    }
-    if (!file.commit()) throw JobFileWriteError(path, file.errorString());
+    support::writeFileAtomic(
+        file, std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
 }

@@ -2,23 +2,27 @@
 // without needing a display.
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
+#include <iostream>
 
+#include "atomicfile.hpp"
 #include "commandline.hpp"
 #include "form1.hpp"
 #include "jobfilewriter.hpp"
 #include "jobsettings.hpp"
+#include "program.hpp"
 
 namespace {
 
-int reportUsageError(const UsageError& error) {
-    std::fprintf(stderr, "prelmat: %s (see prelmat --help)\n", error.what());
-    return 2;
+int reportUsageError(const support::UsageError& error) {
+    return support::reportUsageError(std::cerr, "prelmat", error);
 }
 
 // --defaults: a QCoreApplication only, so no display is ever opened.
@@ -28,11 +32,11 @@ int writeDefaults(int& argc, char** argv, const PrelmatOptions& options) {
     const QString path = options.jobPath.isEmpty() ? defaultJobFilePath() : options.jobPath;
     try {
         writeJobFile(path, jobFileText(JobSettings{}));
-    } catch (const JobFileWriteError& error) {
-        std::fprintf(stderr, "prelmat: %s\n", error.what());
-        return 1;
+    } catch (const support::FileError& error) {
+        std::cerr << "prelmat: " << error.what() << '\n';
+        return support::kExitFailed;
     }
-    return 0;
+    return support::kExitDone;
 }
 
 // Saves what the screen shows of the dialog once it is on screen, then ends the program.
@@ -43,12 +47,22 @@ void saveScreenshotWhenShown(Form1& form, const QString& path) {
         poll->stop();
         QTimer::singleShot(300, &form, [&form, path] {
             const QPixmap picture = form.screen()->grabWindow(form.winId());
-            if (!picture.save(path)) {
-                std::fprintf(stderr, "prelmat: cannot save %s\n", qPrintable(path));
-                QCoreApplication::exit(1);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            const std::string file = QFile::encodeName(path).toStdString();
+            try {
+                if (!picture.save(&buffer, "png"))
+                    throw support::FileError(file, "the picture cannot be encoded");
+                support::writeFileAtomic(
+                    file,
+                    std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            } catch (const support::FileError& error) {
+                std::cerr << "prelmat: " << error.what() << '\n';
+                QCoreApplication::exit(support::kExitFailed);
                 return;
             }
-            QCoreApplication::exit(0);
+            QCoreApplication::exit(support::kExitDone);
         });
     });
     poll->start(50);
@@ -62,18 +76,27 @@ int main(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
 
     if (arguments.contains(u"--defaults") || arguments.contains(u"--help") ||
-        arguments.contains(u"-h")) {
+        arguments.contains(u"-h") || arguments.contains(u"--version")) {
         PrelmatOptions options;
         try {
             options = parsePrelmatArguments(arguments);
-        } catch (const UsageError& error) {
+        } catch (const support::UsageError& error) {
             return reportUsageError(error);
         }
         if (options.help) {
             std::fputs(qPrintable(prelmatUsage()), stdout);
-            return 0;
+            return support::kExitDone;
+        }
+        if (options.version) {
+            std::cout << "prelmat " << KELVONAR_VERSION << '\n';
+            return support::kExitDone;
         }
         return writeDefaults(argc, argv, options);
+    }
+    if (!support::displayAvailable() && !arguments.contains(u"-platform")) {
+        std::cerr << "prelmat: no display to show the dialog on (DISPLAY is not set); "
+                     "use --defaults to write the default job file without it\n";
+        return support::kExitUsage;
     }
 
     // QApplication takes its own options (-platform, -style, ...) out of argv first.
@@ -82,7 +105,7 @@ int main(int argc, char** argv) {
     PrelmatOptions options;
     try {
         options = parsePrelmatArguments(QApplication::arguments().mid(1));
-    } catch (const UsageError& error) {
+    } catch (const support::UsageError& error) {
         return reportUsageError(error);
     }
 

@@ -4,7 +4,7 @@
 
 namespace player {
 
-AnimationError::AnimationError(std::string path, const RecordError& cause)
+AnimationError::AnimationError(std::string path, const TIFunctions::RecordError& cause)
     : std::runtime_error(path + ": " + cause.what()),
       m_path(std::move(path)),
       m_record(cause.record()),
@@ -13,7 +13,7 @@ AnimationError::AnimationError(std::string path, const RecordError& cause)
 std::vector<TIFunctions::BitString> Animation::screens() const {
     std::vector<TIFunctions::BitString> result;
     result.reserve(records.size());
-    for (const Record& record : records)
+    for (const TIFunctions::Record& record : records)
         result.push_back(record.screen);
     return result;
 }
@@ -24,8 +24,8 @@ Animation decodeAnimation(std::string path, std::vector<std::uint8_t> bytes, Scr
     animation.size = size;
     animation.bytes = std::move(bytes);
     try {
-        animation.records = decodeRecords(animation.bytes, size.pixels());
-    } catch (const RecordError& error) {
+        animation.records = TIFunctions::decodeRecords(animation.bytes, size.pixels());
+    } catch (const TIFunctions::RecordError& error) {
         throw AnimationError(animation.path, error);
     }
     return animation;

@@ -15,7 +15,7 @@ namespace player {
 // the byte offset.
 class AnimationError : public std::runtime_error {
   public:
-    AnimationError(std::string path, const RecordError& cause);
+    AnimationError(std::string path, const TIFunctions::RecordError& cause);
 
     const std::string& path() const noexcept { return m_path; }
     // Number of the faulty record, from 0.
@@ -44,8 +44,8 @@ struct ScreenSize {
 struct Animation {
     std::string path;
     ScreenSize size;
-    std::vector<std::uint8_t> bytes;  // the bytes of the data lines
-    std::vector<Record> records;      // one per frame, each with the screen after it
+    std::vector<std::uint8_t> bytes;           // the bytes of the data lines
+    std::vector<TIFunctions::Record> records;  // one per frame, each with the screen after it
 
     // The screen after each record, in frame order.
     std::vector<TIFunctions::BitString> screens() const;

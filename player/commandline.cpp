@@ -1,8 +1,6 @@
 #include "commandline.hpp"
 
-#include <charconv>
-#include <cstdlib>
-#include <set>
+#include <cstdint>
 
 namespace player {
 
@@ -12,111 +10,57 @@ constexpr int kMaxScreenSide = 1024;
 constexpr int kMaxScale = 32;
 constexpr int kMaxPictureSide = 8192;
 
-long long wholeNumber(const std::string& name, const std::string& text, long long low,
-                      long long high) {
-    long long value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
-        value > high) {
-        throw UsageError(name + " needs a whole number from " + std::to_string(low) + " to " +
-                         std::to_string(high) + ", not \"" + text + "\"");
-    }
-    return value;
-}
-
 }  // namespace
 
 PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments) {
+    static constexpr support::Option kOptions[] = {
+        {"--info", false},  {"--lossy", false}, {"--width", true},      {"--height", true},
+        {"--scale", true},  {"--start", true},  {"--gif", true},        {"--mp4", true},
+        {"--frames", true}, {"--check", true},  {"--dump-bytes", true}, {"--grab", true}};
+    const support::Arguments parsed = support::parseArguments(arguments, kOptions, "a file name");
+    const auto number = [&](const char* name, std::uint64_t low, std::uint64_t high,
+                            std::uint64_t fallback) {
+        const auto text = parsed.value(name);
+        return text ? support::wholeNumber(name, *text, low, high) : fallback;
+    };
     PlayerOptions options;
-    std::vector<std::string> files;
-    std::set<std::string> seen;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            files.push_back(argument);
-            continue;
-        }
-        std::string name = argument;
-        std::optional<std::string> inlineValue;
-        if (const auto equals = argument.find('=');
-            argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-            name = argument.substr(0, equals);
-            inlineValue = argument.substr(equals + 1);
-        }
-        if (name == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (name == "-h") name = "--help";
-        if (!seen.insert(name).second) throw UsageError("option " + name + " is given twice");
-        auto value = [&]() -> std::string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= arguments.size()) throw UsageError("option " + name + " needs a value");
-            return arguments[++i];
-        };
-        auto path = [&]() {
-            std::string text = value();
-            if (text.empty()) throw UsageError("option " + name + " needs a path, not \"\"");
-            return text;
-        };
-        if (inlineValue &&
-            (name == "--help" || name == "--version" || name == "--info" || name == "--lossy")) {
-            throw UsageError("option " + name + " takes no value");
-        }
-        if (name == "--help") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (name == "--info") {
-            options.info = true;
-        } else if (name == "--lossy") {
-            options.lossy = true;
-        } else if (name == "--width") {
-            options.size.width = static_cast<int>(wholeNumber(name, value(), 1, kMaxScreenSide));
-        } else if (name == "--height") {
-            options.size.height = static_cast<int>(wholeNumber(name, value(), 1, kMaxScreenSide));
-        } else if (name == "--scale") {
-            options.scale = static_cast<int>(wholeNumber(name, value(), 1, kMaxScale));
-        } else if (name == "--start") {
-            options.start = static_cast<std::size_t>(wholeNumber(name, value(), 0, 99999999));
-        } else if (name == "--gif") {
-            options.gifPath = path();
-        } else if (name == "--mp4") {
-            options.mp4Path = path();
-        } else if (name == "--frames") {
-            options.framesFolder = path();
-        } else if (name == "--check") {
-            options.checkFolder = path();
-        } else if (name == "--dump-bytes") {
-            options.bytesPath = path();
-        } else if (name == "--grab") {
-            options.grabPath = path();
-        } else {
-            throw UsageError("unknown option " + argument +
-                             " (a file name that begins with \"-\" goes after \"--\")");
-        }
-    }
+    options.help = parsed.help();
+    options.version = parsed.version();
+    options.info = parsed.has("--info");
+    options.lossy = parsed.has("--lossy");
+    options.size.width = static_cast<int>(number("--width", 1, kMaxScreenSide, options.size.width));
+    options.size.height =
+        static_cast<int>(number("--height", 1, kMaxScreenSide, options.size.height));
+    options.scale = static_cast<int>(number("--scale", 1, kMaxScale, options.scale));
+    options.start = static_cast<std::size_t>(number("--start", 0, 99999999, 0));
+    options.gifPath = parsed.value("--gif");
+    options.mp4Path = parsed.value("--mp4");
+    options.framesFolder = parsed.value("--frames");
+    options.checkFolder = parsed.value("--check");
+    options.bytesPath = parsed.value("--dump-bytes");
+    options.grabPath = parsed.value("--grab");
     if (options.help || options.version) return options;
 
-    if (files.empty()) throw UsageError("no data file given");
+    const std::vector<std::string>& files = parsed.operands();
+    if (files.empty()) throw support::UsageError("no data file given");
     if (files.size() > 1) {
-        throw UsageError("one data file at a time, not \"" + files[0] + "\" and \"" + files[1] +
-                         "\"");
+        throw support::UsageError("one data file at a time, not \"" + files[0] + "\" and \"" +
+                                  files[1] + "\"");
     }
     options.file = files.front();
-    if (options.lossy && !options.checkFolder) throw UsageError("--lossy goes with --check");
-    if (options.wantsOutput() && (seen.count("--start") != 0 || options.grabPath)) {
-        throw UsageError(
+    if (options.lossy && !options.checkFolder)
+        throw support::UsageError("--lossy goes with --check");
+    if (options.wantsOutput() && (parsed.has("--start") || options.grabPath)) {
+        throw support::UsageError(
             "--start and --grab are for the window, which does not open with --info, "
             "--gif, --mp4, --frames, --check or --dump-bytes");
     }
     const long long pictureWidth = static_cast<long long>(options.size.width) * options.scale;
     const long long pictureHeight = static_cast<long long>(options.size.height) * options.scale;
     if (pictureWidth > kMaxPictureSide || pictureHeight > kMaxPictureSide) {
-        throw UsageError("the pictures would be " + std::to_string(pictureWidth) + " x " +
-                         std::to_string(pictureHeight) + " pixels; at most " +
-                         std::to_string(kMaxPictureSide) + " on a side (see --scale)");
+        throw support::UsageError("the pictures would be " + std::to_string(pictureWidth) + " x " +
+                                  std::to_string(pictureHeight) + " pixels; at most " +
+                                  std::to_string(kMaxPictureSide) + " on a side (see --scale)");
     }
     return options;
 }
@@ -150,17 +94,9 @@ Options:
 Without --info, --gif, --mp4, --frames, --check or --dump-bytes the window opens; it needs a
 display. In the window: Space plays and pauses, Left and Right step one frame back and forward,
 Home and End go to the first and the last frame.
-Exit status: 0 done, 1 a file could not be read, decoded or written, no display for the window,
-or --check found a difference; 2 a usage error.
+Exit status: 0 done, 1 a file could not be read, decoded or written, or --check found a
+difference; 2 a usage error or no display for the window.
 )";
-}
-
-bool displayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
 }
 
 }  // namespace player

@@ -2,24 +2,13 @@
 
 #include <cstddef>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "animation.hpp"
+#include "arguments.hpp"
 
 namespace player {
-
-// Exit statuses of kelvonar-play.
-inline constexpr int kExitDone = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-
-// A command line that cannot be understood; what() says why.
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // What kelvonar-play's command line asks for.
 struct PlayerOptions {
@@ -45,15 +34,11 @@ struct PlayerOptions {
 };
 
 // Parses the arguments after the program name. Options go anywhere, as "--name value" or
-// "--name=value"; "--" ends them. Throws UsageError for an unknown or repeated option, a missing
-// or invalid value, options that do not go together, or not exactly one data file.
+// "--name=value"; "--" ends them. Throws support::UsageError for an unknown or repeated option, a
+// missing or invalid value, options that do not go together, or not exactly one data file.
 PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments);
 
 // The text of --help.
 std::string playerUsage();
-
-// Whether the environment names a display for a window (DISPLAY, WAYLAND_DISPLAY, or a Qt
-// platform chosen with QT_QPA_PLATFORM).
-bool displayAvailable();
 
 }  // namespace player

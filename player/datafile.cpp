@@ -1,29 +1,10 @@
 #include "datafile.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+
+#include "wholefile.hpp"
 
 namespace player {
-
-DataFileError::DataFileError(std::string path, std::string reason)
-    : std::runtime_error("cannot read " + path + ": " + reason),
-      m_path(std::move(path)),
-      m_expected(std::move(reason)) {}
-
-DataFileError::DataFileError(std::string path, std::size_t line, std::size_t column,
-                             std::string expected, std::string found)
-    : std::runtime_error(path + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                         ": expected " + expected + ", found " + found),
-      m_path(std::move(path)),
-      m_line(line),
-      m_column(column),
-      m_expected(std::move(expected)),
-      m_found(std::move(found)) {}
 
 namespace {
 
@@ -94,8 +75,9 @@ class LineScanner {
         return true;
     }
     [[noreturn]] void fail(const std::string& expected) const {
-        throw DataFileError(m_path, m_line, m_pos - m_lineStart + 1, expected,
-                            describe(m_text, m_pos));
+        throw support::FileError(m_path,
+                                 "expected " + expected + ", found " + describe(m_text, m_pos),
+                                 m_line, m_pos - m_lineStart + 1);
     }
 
     std::string_view m_text;
@@ -105,21 +87,6 @@ class LineScanner {
     std::size_t m_line = 1;
 };
 
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) noexcept : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int get() const noexcept { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
 }  // namespace
 
 std::vector<std::uint8_t> parseDataLines(std::string_view text, const std::string& path) {
@@ -127,23 +94,7 @@ std::vector<std::uint8_t> parseDataLines(std::string_view text, const std::strin
 }
 
 std::vector<std::uint8_t> readDataFile(const std::string& path) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) throw DataFileError(path, std::strerror(errno));
-    struct stat status {};
-    if (::fstat(file.get(), &status) != 0) throw DataFileError(path, std::strerror(errno));
-    if (S_ISDIR(status.st_mode)) throw DataFileError(path, "it is a folder");
-    std::string text;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw DataFileError(path, std::strerror(errno));
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    return parseDataLines(text, path);
+    return parseDataLines(support::readWholeFile(path), path);
 }
 
 }  // namespace player

@@ -1,44 +1,31 @@
 #pragma once
 
 #include <span>
-#include <stdexcept>
 #include <string>
 
 #include "bitstring.hpp"
+#include "fileerror.hpp"
 #include "screenraster.hpp"
 
 namespace player {
-
-// A picture or video file that could not be written; carries the path and the reason.
-class ExportError : public std::runtime_error {
-  public:
-    ExportError(std::string path, std::string reason);
-
-    const std::string& path() const noexcept { return m_path; }
-    const std::string& reason() const noexcept { return m_reason; }
-
-  private:
-    std::string m_path;
-    std::string m_reason;
-};
 
 // Frames a second of every export, as the calculator plays them.
 inline constexpr int kFramesPerSecond = 10;
 
 // Writes screens as an animated GIF that loops forever, ten frames a second, dark pixels black
-// on the light grey. The file appears only once it is complete. Throws ExportError.
+// on the light grey. The file appears only once it is complete. Throws support::FileError.
 void writeGif(const std::string& path, std::span<const TIFunctions::BitString> screens,
               const PictureGeometry& geometry);
 
 // Writes screens as an MP4 video (H.264, or MPEG-4 Part 2 when no H.264 encoder is at hand), ten
 // frames a second. A picture of odd width or height gets one light column or row more, as the
 // video's colour format needs even sides. The file appears only once it is complete. Throws
-// ExportError.
+// support::FileError.
 void writeMp4(const std::string& path, std::span<const TIFunctions::BitString> screens,
               const PictureGeometry& geometry);
 
 // Writes screen k as folder/NNNNNNNN.png, k in 8 digits from 00000000, creating the folder when
-// needed. Throws ExportError.
+// needed; each file replaces an older one only once it is complete. Throws support::FileError.
 void writePngFrames(const std::string& folder, std::span<const TIFunctions::BitString> screens,
                     const PictureGeometry& geometry);
 

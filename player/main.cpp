@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QTimer>
 #include <iostream>
 #include <string>
@@ -15,6 +14,8 @@
 #include "exports.hpp"
 #include "playerrun.hpp"
 #include "playerwindow.hpp"
+#include "program.hpp"
+#include "qimagefile.hpp"
 
 namespace {
 
@@ -35,13 +36,13 @@ int playInWindow(const player::PlayerOptions& options, const player::Animation& 
         window.play();
         return application.exec();
     }
-    int status = player::kExitDone;
+    int status = support::kExitDone;
     QTimer::singleShot(kGrabDelayMs, &window, [&] {
-        QImageWriter writer(QFile::decodeName(options.grabPath->c_str()), "png");
-        if (!writer.write(window.grab().toImage())) {
-            std::cerr << "kelvonar-play: cannot write " << *options.grabPath << ": "
-                      << writer.errorString().toStdString() << '\n';
-            status = player::kExitFailed;
+        try {
+            capture::SaveQImage(window.grab().toImage(), *options.grabPath, "png");
+        } catch (const support::FileError& error) {
+            std::cerr << "kelvonar-play: " << error.what() << '\n';
+            status = support::kExitFailed;
         }
         application.quit();
     });
@@ -57,18 +58,16 @@ int main(int argc, char* argv[]) {
     try {
         options = parsePlayerArguments(std::vector<std::string>(argv + 1, argv + argc));
         refuseToOverwriteData(options);
-    } catch (const UsageError& error) {
-        std::cerr << "kelvonar-play: " << error.what()
-                  << "\nTry 'kelvonar-play --help' for more information.\n";
-        return kExitUsage;
+    } catch (const support::UsageError& error) {
+        return support::reportUsageError(std::cerr, "kelvonar-play", error);
     }
     if (options.help) {
         std::cout << playerUsage();
-        return kExitDone;
+        return support::kExitDone;
     }
     if (options.version) {
         std::cout << "kelvonar-play " << KELVONAR_VERSION << '\n';
-        return kExitDone;
+        return support::kExitDone;
     }
     quietMediaLog();
     try {
@@ -76,25 +75,27 @@ int main(int argc, char* argv[]) {
         // The bytes come out even when a record does not decode.
         if (options.bytesPath) {
             writeBytesFile(*options.bytesPath, bytes);
-            std::cerr << "kelvonar-play: wrote " << *options.bytesPath << ": " << bytes.size()
-                      << " bytes\n";
+            std::cerr << "kelvonar-play: wrote " << support::shownPath(*options.bytesPath) << ": "
+                      << bytes.size() << " bytes\n";
         }
         const Animation animation = decodeAnimation(options.file, std::move(bytes), options.size);
         if (options.wantsOutput()) return runOutputs(options, animation, std::cout, std::cerr);
         if (animation.records.empty()) {
-            std::cerr << "kelvonar-play: " << options.file << " holds no frame records\n";
-            return kExitFailed;
+            std::cerr << "kelvonar-play: " << support::shownPath(options.file)
+                      << " holds no frame records\n";
+            return support::kExitFailed;
         }
-        if (!displayAvailable()) {
-            std::cerr << "kelvonar-play: " << options.file << ": " << animation.records.size()
+        if (!support::displayAvailable()) {
+            std::cerr << "kelvonar-play: " << support::shownPath(options.file) << ": "
+                      << animation.records.size()
                       << " frames decoded, but there is no display to play them on (DISPLAY is "
                          "not set).\nUse --gif, --mp4 or --frames to export them, --info or "
                          "--check to inspect them.\n";
-            return kExitFailed;
+            return support::kExitUsage;
         }
         return playInWindow(options, animation);
     } catch (const std::exception& error) {
         std::cerr << "kelvonar-play: " << error.what() << '\n';
-        return kExitFailed;
+        return support::kExitFailed;
     }
 }

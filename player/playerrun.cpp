@@ -1,11 +1,9 @@
 #include "playerrun.hpp"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 
+#include "atomicfile.hpp"
 #include "canvascheck.hpp"
 #include "exports.hpp"
 #include "recordtable.hpp"
@@ -20,18 +18,14 @@ void refuseToOverwriteData(const PlayerOptions& options) {
     for (const auto& [option, path] : outputs) {
         std::error_code error;
         if (*path && std::filesystem::equivalent(options.file, **path, error)) {
-            throw UsageError(std::string(option) + " " + **path + " would overwrite the data file");
+            throw support::UsageError(std::string(option) + " " + **path +
+                                      " would overwrite the data file");
         }
     }
 }
 
 void writeBytesFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw ExportError(path, std::strerror(errno));
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    if (!file) throw ExportError(path, "the bytes could not all be written");
+    support::writeFileAtomic(path, bytes);
 }
 
 int runOutputs(const PlayerOptions& options, const Animation& animation, std::ostream& out,
@@ -39,8 +33,8 @@ int runOutputs(const PlayerOptions& options, const Animation& animation, std::os
     const PictureGeometry geometry{animation.size, options.scale};
     const auto screens = animation.screens();
     const auto note = [&](const std::string& path, const char* what) {
-        err << "kelvonar-play: wrote " << path << ": " << screens.size() << ' ' << what << " of "
-            << geometry.width() << " x " << geometry.height() << " pixels\n";
+        err << "kelvonar-play: wrote " << support::shownPath(path) << ": " << screens.size() << ' '
+            << what << " of " << geometry.width() << " x " << geometry.height() << " pixels\n";
     };
     if (options.info) out << recordTable(animation.records);
     if (options.framesFolder) {
@@ -58,9 +52,9 @@ int runOutputs(const PlayerOptions& options, const Animation& animation, std::os
     if (options.checkFolder) {
         const CheckReport report = checkCanvases(animation, *options.checkFolder);
         out << describeCheck(report, options.lossy);
-        if (!report.passed(options.lossy)) return kExitFailed;
+        if (!report.passed(options.lossy)) return support::kExitFailed;
     }
-    return kExitDone;
+    return support::kExitDone;
 }
 
 }  // namespace player

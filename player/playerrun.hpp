@@ -7,20 +7,21 @@
 
 #include "animation.hpp"
 #include "commandline.hpp"
+#include "program.hpp"
 
 namespace player {
 
-// Throws UsageError when an output file of options (--gif, --mp4, --dump-bytes) is the data
-// file itself.
+// Throws support::UsageError when an output file of options (--gif, --mp4, --dump-bytes) is the
+// data file itself.
 void refuseToOverwriteData(const PlayerOptions& options);
 
-// Writes bytes to path as they are. Throws ExportError.
+// Writes bytes to path as they are (support::writeFileAtomic). Throws support::FileError.
 void writeBytesFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Carries out the output options of options on animation, in this order: --info, --frames,
 // --gif, --mp4, --check (--dump-bytes is the caller's, before decoding). Tables and the check go
-// to out, notes on written files to err. Returns kExitDone, or kExitFailed when --check finds a
-// frame that may not differ. Throws the errors of the exports and of the check.
+// to out, notes on written files to err. Returns support::kExitDone, or support::kExitFailed when
+// --check finds a frame that may not differ. Throws the errors of the exports and of the check.
 int runOutputs(const PlayerOptions& options, const Animation& animation, std::ostream& out,
                std::ostream& err);
 

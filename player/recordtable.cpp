@@ -7,9 +7,9 @@
 
 namespace player {
 
-CodeTypeCounts countCodeTypes(std::span<const Record> records) {
+CodeTypeCounts countCodeTypes(std::span<const TIFunctions::Record> records) {
     CodeTypeCounts counts;
-    for (const Record& record : records) {
+    for (const TIFunctions::Record& record : records) {
         ++counts.counts.at(static_cast<std::size_t>(record.codeType))[record.difference ? 1 : 0];
         ++(record.difference ? counts.differenceFrames : counts.keyFrames);
         counts.bytes += record.size;
@@ -17,11 +17,11 @@ CodeTypeCounts countCodeTypes(std::span<const Record> records) {
     return counts;
 }
 
-std::string recordTable(std::span<const Record> records) {
+std::string recordTable(std::span<const TIFunctions::Record> records) {
     std::ostringstream text;
     text << "record  offset  kind        code type  bytes\n";
     for (std::size_t k = 0; k < records.size(); ++k) {
-        const Record& record = records[k];
+        const TIFunctions::Record& record = records[k];
         text << std::right << std::setw(6) << k << "  " << std::setw(6) << record.offset << "  "
              << std::left << std::setw(10) << (record.difference ? "difference" : "key") << "  "
              << std::setw(9) << TIFunctions::CodeTypeCaption(record.codeType) << "  " << std::right

@@ -1,16 +1,9 @@
 // The GIF and MP4 exports, encoded with FFmpeg.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <functional>
-#include <random>
 #include <vector>
 
+#include "atomicfile.hpp"
 #include "avpointers.hpp"
 #include "exports.hpp"
 
@@ -21,63 +14,13 @@ extern "C" {
 
 namespace player {
 
-ExportError::ExportError(std::string path, std::string reason)
-    : std::runtime_error("cannot write " + path + ": " + reason),
-      m_path(std::move(path)),
-      m_reason(std::move(reason)) {}
-
 void quietMediaLog() {
     av_log_set_level(AV_LOG_ERROR);
 }
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr AVRational kFrameTime{1, kFramesPerSecond};
-
-// A file beside the target, removed unless it is renamed over the target.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(const std::string& target) : m_target(target) {
-        const fs::path targetPath(target);
-        const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : ".";
-        std::random_device random;
-        int error = 0;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[16];
-            std::snprintf(suffix, sizeof suffix, ".%08x", random());
-            m_path = (folder / ("." + targetPath.filename().string() + suffix)).string();
-            // Created with the permissions the user's umask gives a new file.
-            const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                ::close(fd);
-                return;
-            }
-            error = errno;
-            if (error != EEXIST) break;
-        }
-        throw ExportError(
-            target, std::string("cannot create a file in its folder: ") + std::strerror(error));
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        if (!m_committed) ::unlink(m_path.c_str());
-    }
-
-    const std::string& path() const noexcept { return m_path; }
-    void commit() {
-        if (std::rename(m_path.c_str(), m_target.c_str()) != 0)
-            throw ExportError(m_target, std::strerror(errno));
-        m_committed = true;
-    }
-
-  private:
-    std::string m_target;
-    std::string m_path;
-    bool m_committed = false;
-};
 
 // One video stream, encoded and muxed into a file that appears once finish() succeeds.
 class VideoEncoder {
@@ -143,7 +86,7 @@ class VideoEncoder {
 
   private:
     [[noreturn]] void fail(const std::string& what, int error) const {
-        throw ExportError(m_path, error < 0 ? what + ": " + av::errorText(error) : what);
+        throw support::FileError(m_path, error < 0 ? what + ": " + av::errorText(error) : what);
     }
     void check(int result, const char* what) const {
         if (result < 0) fail(what, result);
@@ -163,7 +106,7 @@ class VideoEncoder {
     }
 
     std::string m_path;
-    TemporaryFile m_file;
+    support::FileCommit m_file;
     av::OutputPtr m_output;
     av::CodecPtr m_codec;
     AVStream* m_stream = nullptr;
@@ -173,7 +116,7 @@ class VideoEncoder {
 };
 
 void requireFrames(const std::string& path, std::span<const TIFunctions::BitString> screens) {
-    if (screens.empty()) throw ExportError(path, "there are no frames to write");
+    if (screens.empty()) throw support::FileError(path, "there are no frames to write");
 }
 
 std::uint32_t argb(const Rgb& colour) {
@@ -227,7 +170,7 @@ void writeMp4(const std::string& path, std::span<const TIFunctions::BitString> s
     av::ScalerPtr scaler(sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
                                         AV_PIX_FMT_YUV420P, SWS_POINT | SWS_ACCURATE_RND, nullptr,
                                         nullptr, nullptr));
-    if (!scaler) throw ExportError(path, "cannot set up the colour conversion");
+    if (!scaler) throw support::FileError(path, "cannot set up the colour conversion");
 
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
                                      static_cast<std::size_t>(height));

@@ -29,6 +29,16 @@ namespace {
 constexpr int kMaxPictureSide = 16384;
 constexpr std::int64_t kNoTime = AV_NOPTS_VALUE;
 
+// How long a decoded frame lasts, in stream ticks (0 when unknown). libavutil 57.30 moved this
+// from pkt_duration, which later releases removed, to duration.
+std::int64_t frameDuration(const AVFrame& frame) {
+#if LIBAVUTIL_VERSION_INT >= AV_VERSION_INT(57, 30, 100)
+    return frame.duration;
+#else
+    return frame.pkt_duration;
+#endif
+}
+
 // The first video stream that is not a cover picture, else the first video stream; -1 if none.
 int firstVideoStream(const AVFormatContext& format) {
     int fallback = -1;
@@ -205,7 +215,7 @@ void MediaPlayer::Impl::findLength() {
     } else if (stream.duration != kNoTime && stream.duration > 0) {
         endTicks = stream.duration;
     } else if (format->duration != kNoTime && format->duration > 0) {
-        endTicks = av_rescale_q(format->duration, AV_TIME_BASE_Q, timeBase);
+        endTicks = av_rescale_q(format->duration, AVRational{1, AV_TIME_BASE}, timeBase);
     } else {
         endTicks = frameTicks;
     }
@@ -271,7 +281,7 @@ std::int64_t MediaPlayer::Impl::frameTime(const AVFrame& frame) {
         ticks = lastTicks == kNoTime ? 0 : lastTicks + lastDuration;
     }
     lastTicks = ticks;
-    lastDuration = frame.pkt_duration > 0 ? frame.pkt_duration : frameTicks;
+    lastDuration = frameDuration(frame) > 0 ? frameDuration(frame) : frameTicks;
     return ticks;
 }
 

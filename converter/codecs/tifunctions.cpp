@@ -62,13 +62,11 @@ struct Span {
     std::size_t bytes = 0;  // bytes that remain
 };
 
-Span trimmedSpan(const BitString& bits, char fill) {
+Span trimmedSpan(const BitString& bits, std::uint8_t fill) {
     const std::size_t n = bits.wholeBytes();
-    const auto fillByte = fillByteOf(fill);
-    if (!fillByte) return {0, n};
-    const std::size_t first = firstNonFill(bits.data(), n, *fillByte);
+    const std::size_t first = firstNonFill(bits.data(), n, fill);
     if (first == n) return {n, 0};
-    return {first, endOfNonFill(bits.data(), n, *fillByte) - first};
+    return {first, endOfNonFill(bits.data(), n, fill) - first};
 }
 
 // Worst cases: every byte a marker (three bytes each); a literal token per seven bits and the end.
@@ -205,43 +203,32 @@ std::string toDigits(std::uint64_t value, unsigned base, std::size_t width) {
 
 // Header fields too large for 16 bits keep all their digits, as the digit helpers do; such frames
 // are outside what the converter accepts, but the result is still the exact concatenation.
-void encodeWideHeaders(const BitString& frame, int codeType, BitString& out) {
-    const char fill = (codeType == 1 || codeType == 5 || codeType == 8) ? '0' : '1';
-    const Span span = trimmedSpan(frame, fill);
+void encodeWideHeaders(const BitString& frame, const CodeTypeTraits& traits, BitString& out) {
+    const Span span = trimmedSpan(frame, traits.fill);
     BitString trimmed =
         BitString::fromBytes(std::span<const std::uint8_t>(frame.data() + span.skip, span.bytes));
     BitString result = BitString::fromText(ToBinary16(span.skip));
-    if (codeType <= 2) {
+    if (traits.trim == Trim::SkipAndSpan)
         result.append(BitString::fromText(ToBinary16(span.bytes)));
+    if (traits.chain == Chain::ByteRun) {
         result.append(RleEncode(trimmed));
     } else {
-        const char ink = (codeType == 5 || codeType == 7) ? '1' : '0';
-        result.append(ZcpEncode(trimmed, ink));
+        result.append(ZcpEncode(trimmed, traits.ink));
     }
     out = std::move(result);
 }
 
 }  // namespace
 
-std::string CodeTypeCaption(int codeType) {
-    static constexpr std::array<const char*, kCaptionCount> kCaptions = {
-        "NRLE:",   "NTNRLE:", "ITNRLE:", "NZCP:",   "IZCP:",     "NTNZCP:",
-        "ITIZCP:", "ITNZCP:", "NTIZCP:", "NEZCMP:", "NTNEZCMP:", "ITNEZCMP:"};
-    if (codeType < 0 || codeType >= kCaptionCount) return "";
-    return kCaptions[static_cast<std::size_t>(codeType)];
-}
-
 std::string CodeTypePanel(const CodeTypeTally& tally) {
-    // Rows of the panel, by code type: the byte-run codes, the bit-run codes and the names
-    // without a codec stand in their own columns.
-    static constexpr int kRows[4][3] = {{0, 3, 5}, {1, 4, 6}, {2, 10, 7}, {9, 11, 8}};
     constexpr std::size_t kCellWidth = 23;
     std::string panel;
-    for (const auto& row : kRows) {
+    for (const auto& row : kPanel) {
         std::string line = " ";
-        for (const int type : row) {
-            const auto& count = tally[static_cast<std::size_t>(type)];
-            std::string cell = " " + CodeTypeCaption(type);
+        for (const int counter : row) {
+            const auto& count = tally[static_cast<std::size_t>(counter)];
+            std::string cell = " ";
+            cell += CodeTypeCaption(counter);
             cell.resize(std::max<std::size_t>(cell.size(), 11), ' ');
             cell += std::to_string(count[0]) + " / " + std::to_string(count[1]);
             cell.resize(std::max(cell.size(), kCellWidth), ' ');
@@ -354,44 +341,43 @@ std::size_t LastNonFillByte(const BitString& bits, char fill) {
 }
 
 BitString TrimFillBytes(const BitString& bits, char fill) {
-    const Span span = trimmedSpan(bits, fill);
+    const auto fillByte = fillByteOf(fill);
+    const Span span = fillByte ? trimmedSpan(bits, *fillByte) : Span{0, bits.wholeBytes()};
     return BitString::fromBytes(std::span<const std::uint8_t>(bits.data() + span.skip, span.bytes));
 }
 
 bool EncodeFrameBelow(const BitString& frame, double codeType, std::size_t limit, BitString& out) {
     // Only the whole numbers 0 to 8 select a chain; fractions and everything else give nothing.
-    if (!(codeType >= 0 && codeType <= 8) || codeType != static_cast<int>(codeType)) {
+    if (!(codeType >= 0 && codeType < kCodeTypeCount) || codeType != static_cast<int>(codeType)) {
         out.beginWrite(0);
         out.commit(0);
         return limit > 0;
     }
-    const int type = static_cast<int>(codeType);
+    const CodeTypeTraits& traits = kCodeTypes[static_cast<std::size_t>(codeType)];
     const std::uint8_t* p = frame.data();
     const std::size_t n = frame.wholeBytes();
-    if (n > kMaxHeaderValue && type != 0 && type != 3 && type != 4) {
-        encodeWideHeaders(frame, type, out);
+    const bool trimmed = traits.trim != Trim::None;
+    if (n > kMaxHeaderValue && trimmed) {
+        encodeWideHeaders(frame, traits, out);
         return ByteCount(out) < limit;
     }
 
-    // Types 1 and 5 trim bytes of "0", 2 and 6 bytes of "1"; 7 and 8 cross fill and ink.
-    const bool trimmed = type != 0 && type != 3 && type != 4;
-    const bool fillOnes = type == 2 || type == 6 || type == 7;
-    const Span span = trimmed ? trimmedSpan(frame, fillOnes ? '1' : '0') : Span{0, n};
-    const bool runCode = type <= 2;
-    const std::size_t bound =
-        runCode ? 4 + rleBound(span.bytes) : 2 + zcpBound(trimmed ? span.bytes * 8 : frame.size());
+    const Span span = trimmed ? trimmedSpan(frame, traits.fill) : Span{0, n};
+    const bool runCode = traits.chain == Chain::ByteRun;
+    // The bit-run coder takes the incomplete tail too when nothing is trimmed.
+    const std::size_t codedBits = trimmed ? span.bytes * 8 : frame.size();
+    const std::size_t bound = runCode ? 4 + rleBound(span.bytes) : 2 + zcpBound(codedBits);
 
     std::uint8_t* begin = out.beginWrite(bound);
     // The buffer holds bound plus padding bytes, so the stop mark always lies inside it.
     const std::uint8_t* stop = begin + std::min(limit, bound + 1);
     std::uint8_t* end = begin;
     if (trimmed) putHeader16(end, span.skip);
+    if (traits.trim == Trim::SkipAndSpan) putHeader16(end, span.bytes);
     if (runCode) {
-        if (trimmed) putHeader16(end, span.bytes);
         end = rleCore(p + span.skip, span.bytes, end, stop);
     } else {
-        const bool ink = type == 3 || type == 5 || type == 7;
-        end = zcpCore(p + span.skip, trimmed ? span.bytes * 8 : frame.size(), ink, end, stop);
+        end = zcpCore(p + span.skip, codedBits, traits.ink == '1', end, stop);
     }
     out.commit(end == nullptr ? 0 : static_cast<std::size_t>(end - begin));
     return end != nullptr;

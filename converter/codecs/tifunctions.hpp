@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bitstring.hpp"
+#include "codetypes.hpp"
 
 namespace TIFunctions {
 
@@ -17,16 +18,10 @@ namespace TIFunctions {
 inline constexpr std::uint8_t kMarkerByte = 145;
 // Largest frame, in whole bytes, whose skip count and span length fit the 16-bit header fields.
 inline constexpr std::size_t kMaxHeaderValue = 65535;
-// Code types with a codec chain, and those that only have a caption in the statistics.
-inline constexpr int kCodeTypeCount = 9;
-inline constexpr int kCaptionCount = 12;
-
-// The statistics caption of code type 0 to 11 ("NRLE:", "NTNRLE:", ...); "" for any other.
-std::string CodeTypeCaption(int codeType);
 // Key and difference frame counts for code types 0 to 11.
 using CodeTypeTally = std::array<std::array<std::size_t, 2>, kCaptionCount>;
-// The counts as the statistics panel arranges them: four lines, each ended by a line feed, of
-// three "CAPTION key / difference" cells.
+// The counts as the statistics panel arranges them (kPanel): four lines, each ended by a line
+// feed, of three "CAPTION key / difference" cells.
 std::string CodeTypePanel(const CodeTypeTally& tally);
 
 // Bits (k-1)*8+1 .. k*8 of bits for k >= 1: 8 bits, fewer at an incomplete tail, none past the end.

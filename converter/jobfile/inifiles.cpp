@@ -1,13 +1,10 @@
 #include "inifiles.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
 #include <utility>
+
+#include "wholefile.hpp"
 
 namespace INIfiles {
 
@@ -67,40 +64,13 @@ class ItemReader {
     std::size_t m_pos = 0;
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-};
-
-std::string errnoReason(int error) {
-    return std::generic_category().message(error != 0 ? error : EIO);
-}
-
 std::string readJobFile(const std::string& fileName) {
-    std::error_code statusError;
-    if (std::filesystem::is_directory(fileName, statusError)) {
-        throw JobFileError(fileName, std::make_error_code(std::errc::is_a_directory).message());
-    }
-    errno = 0;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file) throw JobFileError(fileName, errnoReason(errno));
-
-    std::string contents;
-    char buffer[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        contents.append(buffer, count);
-    }
-    if (std::ferror(file.get())) throw JobFileError(fileName, errnoReason(errno));
-    if (contents.empty()) throw JobFileError(fileName, "the file is empty");
+    std::string contents = support::readWholeFile(fileName);
+    if (contents.empty()) throw support::FileError(fileName, "the file is empty");
     return contents;
 }
 
 }  // namespace
-
-JobFileError::JobFileError(std::string path, std::string reason)
-    : std::runtime_error("cannot read the job file " + path + ": " + reason),
-      m_path(std::move(path)),
-      m_reason(std::move(reason)) {}
 
 std::string FindINIString(std::string_view text, std::string_view section, std::string_view key) {
     const std::string header = "[" + lowerAscii(section) + "]";

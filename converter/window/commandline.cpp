@@ -1,6 +1,6 @@
 #include "commandline.hpp"
 
-#include <charconv>
+#include <cstdint>
 
 namespace conversion {
 
@@ -14,67 +14,28 @@ std::string FileNameFromCommandLine(const std::string& commandLine) {
 }
 
 ConverterOptions ParseCommandLine(const std::vector<std::string>& arguments) {
+    static constexpr support::Option kOptions[] = {
+        {"--headless", false},  {"--verbose", false},      {"--job", true}, {"--output", true},
+        {"--screenshot", true}, {"--dump-canvases", true}, {"--seed", true}};
+    const support::Arguments parsed = support::parseArguments(arguments, kOptions, "a video path");
     ConverterOptions options;
-    std::vector<std::string> words;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            words.push_back(argument);
-            continue;
-        }
-        std::string name = argument;
-        std::optional<std::string> inlineValue;
-        if (const auto equals = argument.find('=');
-            argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-            name = argument.substr(0, equals);
-            inlineValue = argument.substr(equals + 1);
-        }
-        auto value = [&]() -> std::string {
-            if (inlineValue) return *inlineValue;
-            if (i + 1 >= arguments.size()) throw UsageError("option " + name + " needs a value");
-            return arguments[++i];
-        };
-        if (name == "--") {
-            optionsEnded = true;
-        } else if (name == "--headless") {
-            options.headless = true;
-        } else if (name == "--verbose") {
-            options.verbose = true;
-        } else if (name == "--help" || name == "-h") {
-            options.help = true;
-        } else if (name == "--version") {
-            options.version = true;
-        } else if (name == "--job") {
-            options.jobPath = value();
-        } else if (name == "--output") {
-            options.outputPath = value();
-        } else if (name == "--screenshot") {
-            options.screenshot = value();
-        } else if (name == "--dump-canvases") {
-            options.dumpDir = value();
-        } else if (name == "--seed") {
-            const std::string text = value();
-            std::uint64_t seed = 0;
-            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
-            if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-                throw UsageError(
-                    "--seed needs a whole number from 0 to 18446744073709551615, not \"" + text +
-                    "\"");
-            }
-            options.seed = seed;
-        } else {
-            throw UsageError("unknown option " + argument +
-                             " (a video path that begins with \"-\" goes after \"--\")");
-        }
-    }
+    options.headless = parsed.has("--headless");
+    options.verbose = parsed.has("--verbose");
+    options.help = parsed.help();
+    options.version = parsed.version();
+    options.jobPath = parsed.value("--job");
+    options.outputPath = parsed.value("--output");
+    options.screenshot = parsed.value("--screenshot");
+    options.dumpDir = parsed.value("--dump-canvases");
+    if (const auto seed = parsed.value("--seed"))
+        options.seed = support::wholeNumber("--seed", *seed, 0, UINT64_MAX);
     if (options.help || options.version) return options;
 
     std::string commandLine;
-    for (const auto& word : words)
+    for (const auto& word : parsed.operands())
         commandLine += (commandLine.empty() ? "" : " ") + word;
     options.FileName = FileNameFromCommandLine(commandLine);
-    if (options.FileName.empty()) throw UsageError("no video file given");
+    if (options.FileName.empty()) throw support::UsageError("no video file given");
     return options;
 }
 
@@ -101,7 +62,8 @@ Options:
 The video path is the remaining arguments joined by single blanks; when it starts with a double
 quote, its first and last characters are dropped.
 Ctrl-C (or SIGTERM) stops after the frame in progress and saves what was converted (status 130).
-Exit status: 0 done, 1 a file could not be read or written, 2 a usage error, 130 cancelled.
+Exit status: 0 done, 1 a file could not be read or written, 2 a usage error or no display for
+the window, 130 cancelled.
 )";
 }
 

@@ -2,17 +2,12 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-namespace conversion {
+#include "arguments.hpp"
 
-// A command line that cannot be understood; what() says why.
-class UsageError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+namespace conversion {
 
 // What the converter's command line asks for.
 struct ConverterOptions {
@@ -34,7 +29,8 @@ std::string FileNameFromCommandLine(const std::string& commandLine);
 
 // Parses the arguments after the program name. Options come first or anywhere; "--" ends them.
 // The remaining arguments, joined by single blanks, are the command line of the video path.
-// Throws UsageError for an unknown option, a missing option value or no video path.
+// Throws support::UsageError for an unknown or repeated option, a missing option value or no
+// video path.
 ConverterOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The text of --help.

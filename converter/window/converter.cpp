@@ -1,14 +1,9 @@
 #include "converter.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
+#include "atomicfile.hpp"
 #include "imagefile.hpp"
 #include "mediaplayer.hpp"
 #include "outputfile.hpp"
@@ -24,20 +19,6 @@ namespace {
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
-}
-
-// Fails early, before a long conversion, when the data file could not be written later:
-// a file is created and removed again in the file's folder.
-void checkWritable(const std::string& path) {
-    std::error_code error;
-    if (fs::is_directory(path, error)) throw capture::OutputError(path, "it is a folder");
-    const fs::path folder = fs::path(path).parent_path();
-    std::string probe =
-        (folder.empty() ? fs::path(".") : folder).string() + "/.kelvonar-check-XXXXXX";
-    const int fd = ::mkstemp(probe.data());
-    if (fd < 0) throw capture::OutputError(path, std::strerror(errno));
-    ::close(fd);
-    ::unlink(probe.c_str());
 }
 
 // A player side in whole pixels: none for sizes below 1.
@@ -80,11 +61,11 @@ void Converter::load(const std::string& FileName) {
                                        double value) { m_observer.jobValue(section, key, value); };
     m_values = ReadLoadValues(m_paths.job, trace);
     m_canvas = CheckCanvasSize(m_values, m_paths.job);
-    checkWritable(m_paths.output);
+    support::checkWritable(m_paths.output);
     if (m_paths.dumpFolder) {
         std::error_code error;
         fs::create_directories(*m_paths.dumpFolder, error);
-        if (error) throw capture::OutputError(*m_paths.dumpFolder, error.message());
+        if (error) throw support::FileError(*m_paths.dumpFolder, error.message());
     }
     m_layout = capture::InitMediaPlayer(m_values.Width, m_values.Height, m_values.DWidth,
                                         m_values.DHeight, m_values.WantWhite);
@@ -126,7 +107,7 @@ void Converter::canvasTaken(std::size_t k, const TIFunctions::BitString& canvas)
     const std::string path = joinPath(*m_paths.dumpFolder, TIFunctions::ToDecimal8(k) + ".pbm");
     try {
         SavePbm(canvas, m_canvas.width, m_canvas.height, path);
-    } catch (const capture::OutputError& error) {
+    } catch (const support::FileError& error) {
         m_observer.warning(std::string(error.what()) + "; no more canvases are written");
         m_paths.dumpFolder.reset();
     }
@@ -143,9 +124,9 @@ void Converter::saveDebugImage(std::size_t k) {
     try {
         std::error_code error;
         fs::create_directories(m_paths.debugFolder, error);
-        if (error) throw capture::OutputError(m_paths.debugFolder, error.message());
+        if (error) throw support::FileError(m_paths.debugFolder, error.message());
         capture::SaveImage(m_preview, path);
-    } catch (const capture::OutputError& error) {
+    } catch (const support::FileError& error) {
         m_observer.warning(std::string(error.what()) +
                            "; the conversion goes on without debug images");
         m_debugFailed = true;
@@ -162,21 +143,19 @@ void Converter::frameDone(const FrameReport& report) {
 
 void SavePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
              const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw capture::OutputError(path, std::strerror(errno));
-    file << "P4\n" << width << ' ' << height << '\n';
-    std::string row((width + 7) / 8, '\0');
+    std::string bytes = "P4\n" + std::to_string(width) + ' ' + std::to_string(height) + '\n';
+    const std::size_t header = bytes.size();
+    const std::size_t rowBytes = (width + 7) / 8;
+    bytes.resize(header + rowBytes * height, '\0');
     for (std::size_t y = 0; y < height; ++y) {
-        std::fill(row.begin(), row.end(), '\0');
         for (std::size_t x = 0; x < width; ++x) {
             const std::size_t i = y * width + x;
+            char& byte = bytes[header + y * rowBytes + x / 8];
             if (i < canvas.size() && canvas.bit(i))
-                row[x / 8] = static_cast<char>(row[x / 8] | (0x80 >> (x % 8)));
+                byte = static_cast<char>(byte | (0x80 >> (x % 8)));
         }
-        file.write(row.data(), static_cast<std::streamsize>(row.size()));
     }
-    file.close();
-    if (!file) throw capture::OutputError(path, "the file could not be written completely");
+    support::writeFileAtomic(path, bytes);
 }
 
 }  // namespace conversion

@@ -58,8 +58,8 @@ class RunObserver {
 };
 
 // One conversion run, from the command line to the written data file: the converter's start-up,
-// DoConvert and the frame loop's host. Errors are thrown as INIfiles::JobFileError,
-// JobValueError, capture::MediaError or capture::OutputError, each naming the file.
+// DoConvert and the frame loop's host. Errors are thrown as support::FileError, JobValueError or
+// capture::MediaError, each naming the file.
 class Converter final : public FrameLoopHost {
   public:
     Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer);
@@ -107,7 +107,7 @@ class Converter final : public FrameLoopHost {
 };
 
 // Writes canvas as a binary PBM file (P4): width x height, a "1" bit is a dark pixel, each row
-// padded to whole bytes. Throws capture::OutputError.
+// padded to whole bytes. Throws support::FileError.
 void SavePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
              const std::string& path);
 

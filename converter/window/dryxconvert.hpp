@@ -7,11 +7,12 @@
 
 #include "bitstring.hpp"
 #include "framesearch.hpp"
+#include "tifunctions.hpp"
 
 namespace conversion {
 
 // Rows of the statistics table: code types 0 to 11.
-inline constexpr int kStatisticsRows = 12;
+inline constexpr int kStatisticsRows = TIFunctions::kCaptionCount;
 
 // The conversion settings of a job, as the frame loop takes them.
 struct ConvertSettings {
@@ -30,7 +31,7 @@ struct Statistics {
     std::size_t frames = 0;        // frames converted
     std::size_t bytesWritten = 0;  // output bytes, headers included
     // Frames per code type and kind (key, difference).
-    std::array<std::array<std::size_t, 2>, kStatisticsRows> counts{};
+    TIFunctions::CodeTypeTally counts{};
 };
 
 // The texts of the statistics labels.

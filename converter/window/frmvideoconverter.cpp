@@ -204,27 +204,33 @@ void frmVideoConverter::buildControls() {
     Frame2->setFont(windowFont(true));
     Frame2->setGeometry(8, 368, 345, 73);
     const QColor blueText(0, 0, 64), redText(64, 0, 0), greenText(0, 64, 0);
-    struct Cell {
-        int row;
-        int column;
-        QColor colour;
+    // Byte-run codes in blue, bit-run codes in red, the counters without a codec in green.
+    const auto colourOf = [&](int type) {
+        if (type >= TIFunctions::kCodeTypeCount) return greenText;
+        const auto chain = TIFunctions::kCodeTypes[static_cast<std::size_t>(type)].chain;
+        return chain == TIFunctions::Chain::ByteRun ? blueText : redText;
     };
-    // Per code type: where its count stands and in which colour.
-    const Cell cells[conversion::kStatisticsRows] = {
-        {1, 1, blueText}, {2, 1, blueText},  {3, 1, blueText},  {1, 2, redText},
-        {2, 2, redText},  {1, 3, redText},   {2, 3, redText},   {3, 3, redText},
-        {4, 3, redText},  {4, 1, greenText}, {3, 2, greenText}, {4, 2, greenText}};
-    const int captionColumns[] = {8, 120, 232};
-    const int countColumns[] = {64, 176, 288};
+    struct Cell {
+        int row = 0;
+        int column = 0;
+    };
+    std::array<Cell, conversion::kStatisticsRows> cells;
+    for (int row = 0; row < TIFunctions::kPanelRows; ++row) {
+        for (int column = 0; column < TIFunctions::kPanelColumns; ++column)
+            cells[static_cast<std::size_t>(TIFunctions::kPanel[row][column])] = {row, column};
+    }
+    const int captionColumns[TIFunctions::kPanelColumns] = {8, 120, 232};
+    const int countColumns[TIFunctions::kPanelColumns] = {64, 176, 288};
     for (int type = 0; type < conversion::kStatisticsRows; ++type) {
-        const Cell& cell = cells[type];
-        const int top = 16 * cell.row;
+        const Cell& cell = cells[static_cast<std::size_t>(type)];
+        const int top = 16 * (cell.row + 1);
+        const std::string_view caption = TIFunctions::CodeTypeCaption(type);
         label(Frame2, QStringLiteral("Label2(%1)").arg(type),
-              QString::fromStdString(TIFunctions::CodeTypeCaption(type)),
-              captionColumns[cell.column - 1], top, false, 0, cell.colour);
+              QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+              captionColumns[cell.column], top, false, 0, colourOf(type));
         FramesCountLabel[static_cast<std::size_t>(type)] =
             label(Frame2, QStringLiteral("FramesCountLabel(%1)").arg(type), QStringLiteral("0 / 0"),
-                  countColumns[cell.column - 1], top, true, 56, cell.colour);
+                  countColumns[cell.column], top, true, 56, colourOf(type));
     }
 
     CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
@@ -274,13 +280,13 @@ void frmVideoConverter::BeginTimer_Timer() {
 void frmVideoConverter::DoConvert() {
     m_state = State::Converting;
     m_worker = std::thread([this] {
-        int status = conversion::kExitDone;
+        int status = support::kExitDone;
         QString error;
         try {
             m_converter->DoConvert();
-            if (WantToStop()) status = conversion::kExitCancelled;
+            if (WantToStop()) status = support::kExitCancelled;
         } catch (const std::exception& e) {
-            status = conversion::kExitFailed;
+            status = support::kExitFailed;
             error = QString::fromStdString(e.what());
         }
         QMetaObject::invokeMethod(
@@ -294,7 +300,7 @@ void frmVideoConverter::CancelButton_Click() {
         // Nothing converted yet: stop before anything starts.
         BeginTimer->stop();
         m_state = State::Ended;
-        emit finished(conversion::kExitCancelled);
+        emit finished(support::kExitCancelled);
     }
 }
 

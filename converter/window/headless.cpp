@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "converter.hpp"
+#include "fileerror.hpp"
 #include "inifiles.hpp"
 #include "mediaplayer.hpp"
-#include "outputfile.hpp"
 #include "tifunctions.hpp"
 
 namespace conversion {
@@ -126,15 +126,16 @@ int RunHeadless(const ConverterOptions& options, std::ostream& err) {
         printSummary(err, progress, statistics);
         if (converter.WantToStop()) {
             err << "kelvonar: cancelled; the " << statistics.frames
-                << " frames converted so far are saved in " << paths.output << '\n';
-            return kExitCancelled;
+                << " frames converted so far are saved in " << support::shownPath(paths.output)
+                << '\n';
+            return support::kExitCancelled;
         }
-        err << "kelvonar: wrote " << paths.output << '\n';
-        return kExitDone;
+        err << "kelvonar: wrote " << support::shownPath(paths.output) << '\n';
+        return support::kExitDone;
     } catch (const std::exception& error) {
         progress.endLiveLine();
         err << "kelvonar: " << error.what() << '\n';
-        return kExitFailed;
+        return support::kExitFailed;
     }
 }
 

@@ -11,10 +11,9 @@ namespace conversion {
 
 namespace {
 
-double read(const std::string& jobPath, std::string_view section, std::string_view key,
-            const JobValueTrace& trace) {
-    const double value = INIfiles::ReadININumber(jobPath, section, key);
-    if (trace) trace(section, key, value);
+double read(const std::string& jobPath, const JobKey& key, const JobValueTrace& trace) {
+    const double value = INIfiles::ReadININumber(jobPath, key.section, key.key);
+    if (trace) trace(key.section, key.key, value);
     return value;
 }
 
@@ -29,24 +28,24 @@ int toInteger(double value) {
 
 LoadValues ReadLoadValues(const std::string& jobPath, const JobValueTrace& trace) {
     LoadValues values;
-    values.Width = read(jobPath, "media", "width", trace);
-    values.Height = read(jobPath, "media", "height", trace);
-    values.DWidth = read(jobPath, "device", "width", trace);
-    values.DHeight = read(jobPath, "device", "height", trace);
-    values.WantWhite = read(jobPath, "media", "bgwhite", trace);
+    values.Width = read(jobPath, jobkeys::kMediaWidth, trace);
+    values.Height = read(jobPath, jobkeys::kMediaHeight, trace);
+    values.DWidth = read(jobPath, jobkeys::kDeviceWidth, trace);
+    values.DHeight = read(jobPath, jobkeys::kDeviceHeight, trace);
+    values.WantWhite = read(jobPath, jobkeys::kBackground, trace);
     return values;
 }
 
 ConvertSettings ReadConvertSettings(const std::string& jobPath, const JobValueTrace& trace) {
     ConvertSettings settings;
-    settings.MaxBytes = read(jobPath, "device", "freemem", trace);
-    settings.Brightness = read(jobPath, "media", "brightness", trace);
-    settings.Contrast = read(jobPath, "media", "contrast", trace);
-    settings.Quality = read(jobPath, "media", "quality", trace);
-    settings.WantDither = read(jobPath, "media", "dither", trace);
-    settings.WantPreview = read(jobPath, "media", "preview", trace) == 1;
-    settings.WantDebug = toInteger(read(jobPath, "debug", "wantdebug", trace));
-    settings.WantInterlace = read(jobPath, "media", "interlace", trace);
+    settings.MaxBytes = read(jobPath, jobkeys::kFreeMemory, trace);
+    settings.Brightness = read(jobPath, jobkeys::kBrightness, trace);
+    settings.Contrast = read(jobPath, jobkeys::kContrast, trace);
+    settings.Quality = read(jobPath, jobkeys::kQuality, trace);
+    settings.WantDither = read(jobPath, jobkeys::kDither, trace);
+    settings.WantPreview = read(jobPath, jobkeys::kPreview, trace) == 1;
+    settings.WantDebug = toInteger(read(jobPath, jobkeys::kWantDebug, trace));
+    settings.WantInterlace = read(jobPath, jobkeys::kInterlace, trace);
     return settings;
 }
 

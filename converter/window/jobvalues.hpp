@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <stdexcept>
@@ -16,6 +17,39 @@ class JobValueError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A value of the job file, found by INIfiles::ReadININumber: the key matches as a prefix of the
+// line, so "dither" finds the job maker's "dithermode".
+struct JobKey {
+    std::string_view section;
+    std::string_view key;
+    // False for a value only ever written by hand ([debug] wantdebug); the job maker leaves it out.
+    bool fromJobMaker = true;
+};
+
+namespace jobkeys {
+inline constexpr JobKey kMediaWidth{"media", "width"};
+inline constexpr JobKey kMediaHeight{"media", "height"};
+inline constexpr JobKey kDeviceWidth{"device", "width"};
+inline constexpr JobKey kDeviceHeight{"device", "height"};
+inline constexpr JobKey kBackground{"media", "bgwhite"};
+inline constexpr JobKey kFreeMemory{"device", "freemem"};
+inline constexpr JobKey kBrightness{"media", "brightness"};
+inline constexpr JobKey kContrast{"media", "contrast"};
+inline constexpr JobKey kQuality{"media", "quality"};
+inline constexpr JobKey kDither{"media", "dither"};
+inline constexpr JobKey kPreview{"media", "preview"};
+inline constexpr JobKey kWantDebug{"debug", "wantdebug", false};
+inline constexpr JobKey kInterlace{"media", "interlace"};
+}  // namespace jobkeys
+
+// Every value the converter reads from the job file, in the order it reads them: ReadLoadValues,
+// then ReadConvertSettings.
+inline constexpr std::array kJobKeys = {
+    jobkeys::kMediaWidth, jobkeys::kMediaHeight, jobkeys::kDeviceWidth, jobkeys::kDeviceHeight,
+    jobkeys::kBackground, jobkeys::kFreeMemory,  jobkeys::kBrightness,  jobkeys::kContrast,
+    jobkeys::kQuality,    jobkeys::kDither,      jobkeys::kPreview,     jobkeys::kWantDebug,
+    jobkeys::kInterlace};
+
 // Told of every job value as it is read: section, key, and the number.
 using JobValueTrace =
     std::function<void(std::string_view section, std::string_view key, double value)>;
@@ -30,7 +64,7 @@ struct LoadValues {
 };
 
 // Reads media width, media height, device width, device height and media bgwhite, in this order.
-// Throws INIfiles::JobFileError when the job file cannot be read.
+// Throws support::FileError when the job file cannot be read.
 LoadValues ReadLoadValues(const std::string& jobPath, const JobValueTrace& trace = {});
 
 // Reads device freemem, media brightness, contrast, quality, dither, preview, debug wantdebug

@@ -6,6 +6,7 @@
 
 #include "commandline.hpp"
 #include "headless.hpp"
+#include "program.hpp"
 #include "windowmode.hpp"
 
 int main(int argc, char* argv[]) {
@@ -13,24 +14,22 @@ int main(int argc, char* argv[]) {
     ConverterOptions options;
     try {
         options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const UsageError& error) {
-        std::cerr << "kelvonar: " << error.what()
-                  << "\nTry 'kelvonar --help' for more information.\n";
-        return kExitUsage;
+    } catch (const support::UsageError& error) {
+        return support::reportUsageError(std::cerr, "kelvonar", error);
     }
     if (options.help) {
         std::cout << UsageText();
-        return kExitDone;
+        return support::kExitDone;
     }
     if (options.version) {
         std::cout << "kelvonar " << KELVONAR_VERSION << '\n';
-        return kExitDone;
+        return support::kExitDone;
     }
     if (options.headless) return RunHeadless(options, std::cerr);
-    if (!DisplayAvailable()) {
+    if (!support::displayAvailable()) {
         std::cerr << "kelvonar: no display to show the window on (DISPLAY is not set); "
                      "use --headless to convert without a window\n";
-        return kExitUsage;
+        return support::kExitUsage;
     }
     return RunWindow(options, argc, argv);
 }

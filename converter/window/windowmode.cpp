@@ -1,38 +1,28 @@
 #include "windowmode.hpp"
 
 #include <QApplication>
-#include <cstdlib>
 #include <iostream>
 
 #include "frmvideoconverter.hpp"
 #include "headless.hpp"
 #include "mediaplayer.hpp"
+#include "qimagefile.hpp"
 
 namespace conversion {
-
-namespace {
-
-bool isSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
-
-}  // namespace
-
-bool DisplayAvailable() {
-    return isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY");
-}
 
 int RunWindow(const ConverterOptions& options, int& argc, char** argv) {
     capture::quietMediaLog();
     QApplication application(argc, argv);
     frmVideoConverter window(options);
-    if (!window.load()) return kExitFailed;
+    if (!window.load()) return support::kExitFailed;
     QObject::connect(&window, &frmVideoConverter::finished, &application, [&](int status) {
-        if (options.screenshot &&
-            !window.grab().save(QString::fromStdString(*options.screenshot))) {
-            std::cerr << "kelvonar: warning: cannot save the screenshot " << *options.screenshot
-                      << '\n';
+        if (options.screenshot) {
+            try {
+                capture::SaveQImage(window.grab().toImage(), *options.screenshot, "png");
+            } catch (const support::FileError& error) {
+                std::cerr << "kelvonar: warning: cannot save the screenshot: " << error.what()
+                          << '\n';
+            }
         }
         application.exit(status);
     });

@@ -4,9 +4,6 @@
 
 namespace conversion {
 
-// True when a window can be shown: a display server is named, or a Qt platform is chosen.
-bool DisplayAvailable();
-
 // Converts in the window: shows it, converts, and ends when the output is written (no message),
 // or after an error box. Returns the exit status, as RunHeadless does.
 int RunWindow(const ConverterOptions& options, int& argc, char** argv);

@@ -7,8 +7,8 @@
 #include <QString>
 #include <filesystem>
 
-#include "outputfile.hpp"
 #include "preview.hpp"
+#include "tempdir.hpp"
 
 namespace fs = std::filesystem;
 
@@ -16,16 +16,9 @@ namespace {
 
 class SaveImageTest : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "capture-image-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
+    std::string path(const std::string& name) const { return m_dir.file(name); }
 
-    std::string path(const std::string& name) const { return (m_folder / name).string(); }
-
-    fs::path m_folder;
+    testsupport::TempDir m_dir;
 };
 
 capture::Picture checkerboard() {
@@ -70,11 +63,11 @@ TEST_F(SaveImageTest, WritesBmpByDefault) {
 
 TEST_F(SaveImageTest, FailuresAreReported) {
     EXPECT_THROW(capture::SaveImage(checkerboard(), path("missing/00000000.bmp")),
-                 capture::OutputError);
-    EXPECT_THROW(capture::SaveImage(capture::Picture{}, path("empty.bmp")), capture::OutputError);
+                 support::FileError);
+    EXPECT_THROW(capture::SaveImage(capture::Picture{}, path("empty.bmp")), support::FileError);
     capture::Picture shortPicture = checkerboard();
     shortPicture.rgb.resize(10);
-    EXPECT_THROW(capture::SaveImage(shortPicture, path("short.bmp")), capture::OutputError);
+    EXPECT_THROW(capture::SaveImage(shortPicture, path("short.bmp")), support::FileError);
 }
 
 }  // namespace

@@ -277,6 +277,7 @@ TEST_F(MediaFolder, UnplayableFilesAreReportedWithTheirPath) {
     }
     try {
         MediaPlayer player(sound, 94, 62);
+        FAIL() << sound << " opened";
     } catch (const MediaError& error) {
         EXPECT_EQ(error.reason(), "the file holds no video stream");
     }

@@ -1,8 +1,10 @@
 #include "outputfile.hpp"
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <unistd.h>
+#include "tempdir.hpp"
 
 #include <csignal>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <iterator>
 #include <sstream>
 
+using testsupport::TempDir;
 using TIFunctions::BitString;
 
 namespace fs = std::filesystem;
@@ -19,29 +22,14 @@ namespace {
 
 class SaveToFileTest : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "capture-output-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
-    std::string path(const std::string& name = "my.z80") const {
-        return (m_folder / name).string();
-    }
-
-    static std::string read(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void write(const std::string& file, const std::string& text) {
+    std::string path(const std::string& name = "my.z80") const { return m_dir.file(name); }
+    static std::string read(const std::string& file) { return TempDir::read(file); }
+    void write(const std::string& file, const std::string& text) const {
         std::ofstream(file, std::ios::binary) << text;
     }
-    std::size_t entries() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_folder), {}));
-    }
+    std::size_t entries() const { return m_dir.entries(); }
 
-    fs::path m_folder;
+    TempDir m_dir;
 };
 
 // Bytes 0, 1, 2, ... as bit text.
@@ -114,42 +102,14 @@ TEST_F(SaveToFileTest, LargeOutputHasOneLinePerEightBytes) {
     EXPECT_EQ(text.substr(1234 * 93, 93), expected + "\r\n");
 }
 
-TEST_F(SaveToFileTest, KeepsTheOlderFilesPermissions) {
-    write(path(), "old");
-    fs::permissions(path(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    capture::SaveToFile(path(), BitString::fromText("10000001"));
-    EXPECT_EQ(fs::status(path()).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-}
-
-TEST_F(SaveToFileTest, DirectoryInTheWayIsReportedAndLeftAlone) {
-    fs::create_directory(path());
-    try {
-        capture::SaveToFile(path(), BitString::fromText("10000001"));
-        FAIL() << "no error reported";
-    } catch (const capture::OutputError& error) {
-        EXPECT_EQ(error.path(), path());
-        EXPECT_FALSE(error.reason().empty());
-        EXPECT_NE(std::string(error.what()).find(path()), std::string::npos);
-    }
-    EXPECT_TRUE(fs::is_directory(path()));
-    EXPECT_EQ(entries(), 1U);  // no temporary file left behind
-}
-
-TEST_F(SaveToFileTest, MissingFolderIsReported) {
-    EXPECT_THROW(capture::SaveToFile(path("missing/my.z80"), BitString::fromText("10000001")),
-                 capture::OutputError);
-    EXPECT_EQ(entries(), 0U);
-}
-
-// In a child process: saves with files limited to 4096 bytes; exits 3 on an OutputError.
+// In a child process: saves with files limited to 4096 bytes; exits 3 on a FileError.
 [[noreturn]] void saveUnderSizeLimit(const std::string& target, const BitString& bits) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{4096, 4096};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     try {
         capture::SaveToFile(target, bits);
-    } catch (const capture::OutputError&) {
+    } catch (const support::FileError&) {
         std::_Exit(3);
     }
     std::_Exit(1);

@@ -69,7 +69,7 @@ class ConverterWindow : public testing::Test {
                     static_cast<std::uint8_t>(std::stoi(line.substr(at + 1, 8), nullptr, 2)));
             }
         }
-        return player::decodeRecords(bytes, 96 * 64).size();
+        return TIFunctions::decodeRecords(bytes, 96 * 64).size();
     }
 
     template <typename T>

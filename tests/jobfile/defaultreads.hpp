@@ -1,16 +1,11 @@
 #pragma once
 
-// The reads the converter makes, in its order, and what each gives on the default job file.
+// What each of the converter's reads gives on the default job file.
 
-struct Read {
-    const char* section;
-    const char* key;
-    double value;
-};
+#include <iterator>
 
-inline constexpr Read kDefaultReads[] = {
-    {"media", "width", 94},       {"media", "height", 62},   {"device", "width", 96},
-    {"device", "height", 64},     {"media", "bgwhite", 0},   {"device", "freemem", 24000},
-    {"media", "brightness", 120}, {"media", "contrast", 40}, {"media", "quality", 0},
-    {"media", "dither", 0},       {"media", "preview", 1},   {"debug", "wantdebug", 0},
-    {"media", "interlace", 1}};
+#include "jobvalues.hpp"
+
+// One value per entry of conversion::kJobKeys, in its order.
+inline constexpr double kDefaultValues[] = {94, 62, 96, 64, 0, 24000, 120, 40, 0, 0, 1, 0, 1};
+static_assert(std::size(kDefaultValues) == conversion::kJobKeys.size(), "one value per read");

@@ -1,5 +1,6 @@
 #include "inifiles.hpp"
 #include "defaultreads.hpp"
+#include "tempdir.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,66 +8,37 @@
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 
 namespace fs = std::filesystem;
 using INIfiles::FindINIString;
-using INIfiles::JobFileError;
 using INIfiles::ParseLeadingNumber;
 using INIfiles::ReadININumber;
 using INIfiles::ReadINIString;
+using support::FileError;
+using testsupport::TempDir;
 
 namespace {
 
-// The file the job maker writes with its defaults, lines joined by the given line end.
+// The shipped job file, the job maker's defaults, with its CR LF line ends replaced by lineEnd.
 std::string defaultJobFile(const std::string& lineEnd) {
-    const char* lines[] = {"; Quorvium Multimedia 2 test release 1",
-                           "; by Telvard",
-                           "",
-                           "[device]",
-                           "devicename = TI82",
-                           "freemem = 24000",
-                           "width=96",
-                           "height=64",
-                           "",
-                           "[media]",
-                           "width=94",
-                           "height=62",
-                           "quality=0",
-                           "dithermode=0",
-                           "preview = 1",
-                           "brightness = 120",
-                           "contrast=40",
-                           "bgwhite = 0",
-                           "interlace = 1"};
+    std::ifstream file(std::string(KELVONAR_SOURCE_DIR) + "/samples/thisjob.ini", std::ios::binary);
+    const std::string crLf((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     std::string text;
-    for (const char* line : lines)
-        text += std::string(line) + lineEnd;
+    for (std::size_t at = 0; at < crLf.size();) {
+        const std::size_t end = crLf.find("\r\n", at);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "the shipped job file ends without CR LF";
+            break;
+        }
+        text += crLf.substr(at, end - at) + lineEnd;
+        at = end + 2;
+    }
     return text;
 }
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "inifiles-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::permissions(m_path, fs::perms::owner_all, ignored);
-        fs::remove_all(m_path, ignored);
-    }
-    std::string write(const std::string& name, const std::string& contents) const {
-        const fs::path path = m_path / name;
-        std::ofstream(path, std::ios::binary) << contents;
-        return path.string();
-    }
-    const fs::path& path() const { return m_path; }
-
-  private:
-    fs::path m_path;
-};
 
 struct LookupCase {
     const char* name;
@@ -121,8 +93,9 @@ class LineEndTest : public testing::TestWithParam<std::string> {};
 TEST_P(LineEndTest, DefaultFileGivesTheDefaultValues) {
     const TempDir dir;
     const std::string path = dir.write("thisjob.ini", defaultJobFile(GetParam()));
-    for (const Read& read : kDefaultReads) {
-        EXPECT_EQ(ReadININumber(path, read.section, read.key), read.value)
+    for (std::size_t i = 0; i < conversion::kJobKeys.size(); ++i) {
+        const conversion::JobKey& read = conversion::kJobKeys[i];
+        EXPECT_EQ(ReadININumber(path, read.section, read.key), kDefaultValues[i])
             << read.section << "/" << read.key;
     }
     EXPECT_EQ(ReadINIString(path, "device", "devicename"), "TI82");
@@ -197,29 +170,29 @@ TEST(ReadINIString, SeesAChangedFileAtTheNextRead) {
 }
 
 // Each way a job file can be unusable is reported with its path, never as a crash or a 0.
-TEST(JobFileError, MissingFileNamesPathAndReason) {
+TEST(JobFile, MissingFileNamesPathAndReason) {
     const TempDir dir;
     const std::string path = (dir.path() / "thisjob.ini").string();
     try {
         ReadININumber(path, "media", "width");
         FAIL() << "no error for a missing file";
-    } catch (const JobFileError& error) {
+    } catch (const FileError& error) {
         EXPECT_EQ(error.path(), path);
         EXPECT_EQ(error.reason(), "No such file or directory");
         EXPECT_NE(std::string(error.what()).find(path), std::string::npos);
     }
 }
 
-TEST(JobFileError, EmptyFileAndDirectoryAreReported) {
+TEST(JobFile, EmptyFileAndDirectoryAreReported) {
     const TempDir dir;
     const std::string empty = dir.write("thisjob.ini", "");
-    EXPECT_THROW(ReadINIString(empty, "media", "width"), JobFileError);
-    EXPECT_THROW(ReadININumber(dir.path().string(), "media", "width"), JobFileError);
+    EXPECT_THROW(ReadINIString(empty, "media", "width"), FileError);
+    EXPECT_THROW(ReadININumber(dir.path().string(), "media", "width"), FileError);
     // A file of one blank line is not empty: it holds no values.
     EXPECT_EQ(ReadININumber(dir.write("blank.ini", "\r\n"), "media", "width"), 0);
 }
 
-TEST(JobFileError, UnreadableFileIsReported) {
+TEST(JobFile, UnreadableFileIsReported) {
     if (geteuid() == 0) GTEST_SKIP() << "file permissions do not bind root";
     const TempDir dir;
     const std::string path = dir.write("thisjob.ini", "[media]\r\nwidth=94\r\n");
@@ -227,7 +200,7 @@ TEST(JobFileError, UnreadableFileIsReported) {
     try {
         ReadININumber(path, "media", "width");
         FAIL() << "no error for an unreadable file";
-    } catch (const JobFileError& error) {
+    } catch (const FileError& error) {
         EXPECT_EQ(error.reason(), "Permission denied");
     }
 }

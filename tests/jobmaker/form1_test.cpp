@@ -199,12 +199,12 @@ TEST_P(ControlChangeTest, ChangesOnlyItsLineAndItsValue) {
     EXPECT_EQ(jobFile(), defaultJobFileWith(change.line, change.text));
 
     const std::string path = jobPath().toStdString();
-    for (const Read& read : kDefaultReads) {
-        const bool changed = change.readKey != nullptr &&
-                             std::string_view(read.section) == change.readSection &&
-                             std::string_view(read.key) == change.readKey;
+    for (std::size_t i = 0; i < conversion::kJobKeys.size(); ++i) {
+        const conversion::JobKey& read = conversion::kJobKeys[i];
+        const bool changed = change.readKey != nullptr && read.section == change.readSection &&
+                             read.key == change.readKey;
         EXPECT_EQ(INIfiles::ReadININumber(path, read.section, read.key),
-                  changed ? change.readValue : read.value)
+                  changed ? change.readValue : kDefaultValues[i])
             << read.section << "/" << read.key;
     }
 }

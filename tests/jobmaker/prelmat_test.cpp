@@ -81,8 +81,8 @@ TEST(PrelmatCommandLine, ParsesJobPathInBothForms) {
         parsePrelmatArguments({QStringLiteral("--job=x.ini"), QStringLiteral("--defaults")});
     EXPECT_EQ(options.jobPath, QStringLiteral("x.ini"));
     EXPECT_TRUE(options.defaults);
-    EXPECT_THROW(parsePrelmatArguments({QStringLiteral("--job=")}), UsageError);
-    EXPECT_THROW(parsePrelmatArguments({QStringLiteral("x.ini")}), UsageError);
+    EXPECT_THROW(parsePrelmatArguments({QStringLiteral("--job=")}), support::UsageError);
+    EXPECT_THROW(parsePrelmatArguments({QStringLiteral("x.ini")}), support::UsageError);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <ostream>
 
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include <random>
 
 #include "canvascheck.hpp"
+#include "tempdir.hpp"
 #include "tifunctions.hpp"
 
 namespace fs = std::filesystem;
@@ -106,16 +106,9 @@ namespace {
 class CanvasCheck : public testing::Test {
   protected:
     void SetUp() override {
-        m_folder = fs::temp_directory_path() /
-                   ("kelvonar-canvases-" + std::to_string(::getpid()) + "-" +
-                    testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
         for (std::uint32_t k = 0; k < 11; ++k)
             m_screens.push_back(noise(96 * 64, k));
     }
-    void TearDown() override { fs::remove_all(m_folder); }
-
     void writeCanvas(std::size_t k, const BitString& bits, int width = 96, int height = 64) {
         std::ofstream(m_folder / (TIFunctions::ToDecimal8(k) + ".pbm"), std::ios::binary)
             << binaryPbm(width, height, bits);
@@ -136,7 +129,8 @@ class CanvasCheck : public testing::Test {
     player::CheckReport check() const { return player::checkCanvases(animation(), folder()); }
     std::string folder() const { return m_folder.string(); }
 
-    fs::path m_folder;
+    testsupport::TempDir m_dir;
+    const fs::path& m_folder = m_dir.path();
     std::vector<BitString> m_screens;
 };
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <ostream>
 
 #include <filesystem>
@@ -13,10 +12,11 @@
 #include "bitstring.hpp"
 #include "datafile.hpp"
 #include "outputfile.hpp"
+#include "tempdir.hpp"
 
 namespace fs = std::filesystem;
-using player::DataFileError;
 using player::parseDataLines;
+using support::FileError;
 
 namespace {
 
@@ -46,17 +46,15 @@ TEST_P(MalformedLines, AreRejectedAtTheirLineAndColumn) {
     try {
         parseDataLines(c.text, "my.z80");
         FAIL() << "accepted";
-    } catch (const DataFileError& error) {
+    } catch (const FileError& error) {
         EXPECT_EQ(error.line(), c.line);
         EXPECT_EQ(error.column(), c.column);
-        EXPECT_NE(error.expected().find(c.expected), std::string::npos) << error.what();
-        EXPECT_EQ(error.found(), c.found) << error.what();
-        EXPECT_EQ(std::string(error.what())
-                      .rfind("my.z80:" + std::to_string(c.line) + ":" + std::to_string(c.column) +
-                                 ": expected ",
-                             0),
-                  0U)
-            << error.what();
+        const std::string& reason = error.reason();
+        EXPECT_EQ(reason.rfind("expected ", 0), 0U) << reason;
+        EXPECT_NE(reason.find(c.expected), std::string::npos) << reason;
+        EXPECT_EQ(reason.substr(reason.rfind(", found ") + 8), c.found) << reason;
+        EXPECT_EQ(std::string(error.what()), "my.z80:" + std::to_string(c.line) + ":" +
+                                                 std::to_string(c.column) + ": " + reason);
     }
 }
 
@@ -106,30 +104,26 @@ TEST(DataLines, AcceptOneToEightItemsWithEitherLineEnd) {
 }
 
 TEST(DataLines, ReadBackEveryLengthTheWriterWrites) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("kelvonar-lines-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const testsupport::TempDir folder;
     std::mt19937 random(99);
     for (std::size_t length : {0U, 1U, 7U, 8U, 9U, 15U, 16U, 17U, 100U, 8056U}) {
         std::vector<std::uint8_t> bytes(length);
         for (auto& b : bytes)
             b = static_cast<std::uint8_t>(random());
-        const std::string path = (folder / "my.z80").string();
+        const std::string path = folder.file("my.z80");
         capture::SaveToFile(path, TIFunctions::BitString::fromBytes(bytes));
         EXPECT_EQ(player::readDataFile(path), bytes) << length << " bytes";
     }
-    fs::remove_all(folder);
 }
 
 TEST(DataFile, NamesThePathWhenItCannotBeRead) {
     try {
         player::readDataFile("/nonexistent/my.z80");
         FAIL() << "read a missing file";
-    } catch (const DataFileError& error) {
+    } catch (const FileError& error) {
         EXPECT_EQ(error.path(), "/nonexistent/my.z80");
         EXPECT_EQ(error.line(), 0U);
-        EXPECT_EQ(std::string(error.what()),
-                  "cannot read /nonexistent/my.z80: No such file or directory");
+        EXPECT_EQ(std::string(error.what()), "/nonexistent/my.z80: No such file or directory");
     }
-    EXPECT_THROW(player::readDataFile(fs::temp_directory_path().string()), DataFileError);
+    EXPECT_THROW(player::readDataFile(fs::temp_directory_path().string()), FileError);
 }

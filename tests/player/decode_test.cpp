@@ -52,14 +52,14 @@ TEST_P(TruncatedRecord, IsAnErrorNamingTheRecordAndTheCut) {
         std::vector<std::uint8_t> stream = record(3, false, BitString::filled(kScreenBits, false));
         const std::size_t header = stream.size();
         append(stream, record(type, true, frame));
-        ASSERT_NO_THROW(player::decodeRecords(stream, kScreenBits));
+        ASSERT_NO_THROW(TIFunctions::decodeRecords(stream, kScreenBits));
         for (std::size_t cut = header + 1; cut < stream.size(); ++cut) {
             SCOPED_TRACE("cut at byte " + std::to_string(cut) + " of " +
                          std::to_string(stream.size()));
             try {
-                player::decodeRecords(std::span(stream).first(cut), kScreenBits);
+                TIFunctions::decodeRecords(std::span(stream).first(cut), kScreenBits);
                 FAIL() << "decoded";
-            } catch (const player::RecordError& error) {
+            } catch (const TIFunctions::RecordError& error) {
                 EXPECT_EQ(error.record(), 1U);
                 EXPECT_EQ(error.headerOffset(), header);
                 EXPECT_EQ(error.offset(), cut);
@@ -72,7 +72,8 @@ TEST_P(TruncatedRecord, IsAnErrorNamingTheRecordAndTheCut) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCodeType, TruncatedRecord, testing::Range(0, 9));
+INSTANTIATE_TEST_SUITE_P(EveryCodeType, TruncatedRecord,
+                         testing::Range(0, TIFunctions::kCodeTypeCount));
 
 namespace {
 
@@ -107,9 +108,9 @@ std::vector<std::uint8_t> after(const std::vector<std::uint8_t>& first,
 TEST_P(BadStreams, AreErrorsAtTheFaultyByte) {
     const BadStream& c = GetParam();
     try {
-        player::decodeRecords(c.bytes, c.frameBits);
+        TIFunctions::decodeRecords(c.bytes, c.frameBits);
         FAIL() << "decoded";
-    } catch (const player::RecordError& error) {
+    } catch (const TIFunctions::RecordError& error) {
         EXPECT_EQ(error.record(), c.record);
         EXPECT_EQ(error.offset(), c.offset);
         EXPECT_NE(error.reason().find(c.reason), std::string::npos) << error.what();
@@ -163,7 +164,7 @@ TEST(FrameRecords, KeyFramesReplaceAndDifferenceFramesInvertTheScreen) {
     append(stream, record(5, true, d));
     append(stream, record(4, false, b));
     append(stream, record(6, true, d));
-    const auto records = player::decodeRecords(stream, kScreenBits);
+    const auto records = TIFunctions::decodeRecords(stream, kScreenBits);
     ASSERT_EQ(records.size(), 4U);
     EXPECT_EQ(records[0].screen, a);
     EXPECT_EQ(records[1].screen, TIFunctions::XorFrames(a, d));
@@ -189,7 +190,7 @@ TEST(FrameRecords, TypesSevenAndEightLeaveTheBackgroundAfterTheSpan) {
         BitString frame = BitString::filled(kScreenBits, fill);
         for (std::size_t i = 96 * 10; i < 96 * 12; i += 3)
             frame.setBit(i, !fill);
-        const auto records = player::decodeRecords(record(type, false, frame), kScreenBits);
+        const auto records = TIFunctions::decodeRecords(record(type, false, frame), kScreenBits);
         ASSERT_EQ(records.size(), 1U);
         BitString expected = frame;
         // The span ends with the last byte that is not fill; the bytes after it are background.
@@ -201,7 +202,7 @@ TEST(FrameRecords, TypesSevenAndEightLeaveTheBackgroundAfterTheSpan) {
 }
 
 TEST(FrameRecords, AnEmptyStreamHasNoRecords) {
-    EXPECT_TRUE(player::decodeRecords({}, kScreenBits).empty());
+    EXPECT_TRUE(TIFunctions::decodeRecords({}, kScreenBits).empty());
 }
 
 TEST(Animation, NamesTheFileInDecodeErrors) {

@@ -1,7 +1,6 @@
 // The GIF, MP4 and PNG exports, read back with FFmpeg and Qt.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 
 #include "exports.hpp"
 #include "screenimage.hpp"
+#include "tempdir.hpp"
 #include "videoreader.hpp"
 
 namespace fs = std::filesystem;
@@ -50,15 +50,7 @@ int distance(const Rgb& a, const Rgb& b) {
 
 class Exports : public testing::Test {
   protected:
-    void SetUp() override {
-        player::quietMediaLog();
-        m_folder = fs::temp_directory_path() /
-                   ("kelvonar-exports-" + std::to_string(::getpid()) + "-" +
-                    testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
+    void SetUp() override { player::quietMediaLog(); }
 
     std::string path(const std::string& name) const { return (m_folder / name).string(); }
     // Names in the folder, hidden ones included.
@@ -70,7 +62,8 @@ class Exports : public testing::Test {
         return names;
     }
 
-    fs::path m_folder;
+    testsupport::TempDir m_dir;
+    const fs::path& m_folder = m_dir.path();
 };
 
 }  // namespace
@@ -166,8 +159,8 @@ TEST_F(Exports, ReplaceAnOlderFileOnlyWhenComplete) {
     const auto screens = knownScreens(96, 64);
     player::writeGif(path("a.gif"), screens, {{96, 64}, 1});
     EXPECT_EQ(testvideo::readVideo(path("a.gif")).frames.size(), 4U);
-    EXPECT_THROW(player::writeGif(path("b.gif"), {}, {{96, 64}, 1}), player::ExportError);
-    EXPECT_THROW(player::writeMp4(path("b.mp4"), {}, {{96, 64}, 1}), player::ExportError);
+    EXPECT_THROW(player::writeGif(path("b.gif"), {}, {{96, 64}, 1}), support::FileError);
+    EXPECT_THROW(player::writeMp4(path("b.mp4"), {}, {{96, 64}, 1}), support::FileError);
     EXPECT_EQ(files(), std::vector<std::string>{"a.gif"});
 }
 
@@ -176,11 +169,11 @@ TEST_F(Exports, NameThePathTheyCannotWrite) {
     try {
         player::writeGif(path("none/a.gif"), screens, {{96, 64}, 1});
         FAIL() << "written";
-    } catch (const player::ExportError& error) {
+    } catch (const support::FileError& error) {
         EXPECT_EQ(error.path(), path("none/a.gif"));
         EXPECT_NE(error.reason().find("No such file or directory"), std::string::npos);
     }
     std::ofstream(path("file")) << "a file where a folder should be";
-    EXPECT_THROW(player::writePngFrames(path("file"), screens, {{96, 64}, 1}), player::ExportError);
-    EXPECT_THROW(player::writeMp4(path("file/a.mp4"), screens, {{96, 64}, 1}), player::ExportError);
+    EXPECT_THROW(player::writePngFrames(path("file"), screens, {{96, 64}, 1}), support::FileError);
+    EXPECT_THROW(player::writeMp4(path("file/a.mp4"), screens, {{96, 64}, 1}), support::FileError);
 }

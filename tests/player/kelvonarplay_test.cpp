@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 
+#include "conversions.hpp"
 #include "process.hpp"
 
 namespace fs = std::filesystem;
@@ -19,8 +20,6 @@ namespace {
 
 const std::string kPlay = KELVONAR_PLAY_EXECUTABLE;
 const std::string kKelvonar = KELVONAR_EXECUTABLE;
-const fs::path kSourceDir = KELVONAR_SOURCE_DIR;
-const fs::path kVideos = fs::path(KELVONAR_TESTDATA_DIR) / "video";
 
 // A blank key frame of code type 3, then a difference frame of type 3 that darkens pixel 0.
 const std::string kTwoFrames =
@@ -94,7 +93,7 @@ TEST_F(PlayProgram, WithoutADisplaySaysSoAndFails) {
     const EnvironmentValue wayland("WAYLAND_DISPLAY", nullptr);
     const EnvironmentValue platform("QT_QPA_PLATFORM", nullptr);
     const auto result = testprocess::run(kPlay, {data()});
-    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("2 frames decoded, but there is no display"), std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find("--gif"), std::string::npos);
@@ -162,18 +161,8 @@ TEST_F(PlayProgram, ReportsAFailedCheckInItsStatus) {
 
 namespace {
 
-struct JobCase {
-    const char* name;
-    const char* extraLines;  // put first into the [media] section of the sample job
-    bool exact;              // no Quality and no interlacing: every frame equals its canvas
-};
-
-// Test names and failures show the case by its name.
-void PrintTo(const JobCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ConversionRoundTrip : public testing::TestWithParam<std::tuple<std::string, JobCase>> {
+class ConversionRoundTrip
+    : public testing::TestWithParam<std::tuple<const char*, testconversions::Job>> {
   protected:
     void SetUp() override {
         m_folder =
@@ -203,22 +192,10 @@ std::string linesFrom(const std::string& text, const std::string& first, std::si
 // converter counted; the GIF export runs on it.
 TEST_P(ConversionRoundTrip, DecodesToTheCanvases) {
     const auto& [clip, job] = GetParam();
-    const fs::path video =
-        clip == "bounce.mp4" ? kSourceDir / "samples/bounce.mp4" : kVideos / clip;
-    if (!fs::exists(video)) GTEST_SKIP() << "test media not found: " << video;
-
-    std::string jobText = testprocess::slurp(kSourceDir / "samples/thisjob.ini");
-    const auto media = jobText.find("[media]\r\n");
-    ASSERT_NE(media, std::string::npos);
-    jobText.insert(media + 9, job.extraLines);
-    std::ofstream(m_folder / "thisjob.ini", std::ios::binary) << jobText;
-
-    const std::string data = (m_folder / "my.z80").string();
-    const std::string canvases = (m_folder / "canvases").string();
-    const auto conversion = testprocess::run(
-        kKelvonar, {"--headless", "--job", (m_folder / "thisjob.ini").string(), "--output", data,
-                    "--seed", "5", "--dump-canvases", canvases, video.string()});
-    ASSERT_EQ(conversion.status, 0) << conversion.err;
+    KELVONAR_CONVERSION(conversion, clip, job.name);
+    const std::string data = conversion.data().string();
+    const std::string canvases = conversion.canvases().string();
+    const std::string summary = testprocess::slurp(conversion.summary());
 
     std::vector<std::string> check = {data, "--check", canvases};
     if (!job.exact) check.push_back("--lossy");
@@ -231,7 +208,7 @@ TEST_P(ConversionRoundTrip, DecodesToTheCanvases) {
     const auto info = testprocess::run(kPlay, {data, "--info"});
     ASSERT_EQ(info.status, 0) << info.err;
     const std::string panel = "key / difference frames per code type:";
-    EXPECT_EQ(linesFrom(info.out, panel, 5), linesFrom(conversion.err, panel, 5));
+    EXPECT_EQ(linesFrom(info.out, panel, 5), linesFrom(summary, panel, 5));
     EXPECT_NE(linesFrom(info.out, panel, 5), "");
     const std::string frames =
         std::to_string(std::distance(fs::directory_iterator(canvases), fs::directory_iterator()));
@@ -247,18 +224,10 @@ TEST_P(ConversionRoundTrip, DecodesToTheCanvases) {
     EXPECT_EQ(testprocess::slurp(gif).substr(0, 6), "GIF89a");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Clips, ConversionRoundTrip,
-    testing::Combine(
-        testing::Values("bounce.mp4", "realshort.mp4", "DualDiscs.mov",
-                        "Effet_force_magnetique.ogv", "g1.avi", "balle1-vp9.avi", "blue.mpg",
-                        "press.mpg"),
-        testing::Values(JobCase{"Exact", "interlace=0\r\n", true}, JobCase{"Interlaced", "", false},
-                        JobCase{"Quality3Dither", "quality=3\r\ndither=2\r\n", false})),
-    [](const auto& info) {
-        std::string name = std::get<0>(info.param) + std::get<1>(info.param).name;
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Clips, ConversionRoundTrip,
+                         testing::Combine(testing::ValuesIn(testconversions::kClips),
+                                          testing::ValuesIn(testconversions::kJobs)),
+                         [](const auto& info) {
+                             return testconversions::caseName(std::get<0>(info.param),
+                                                              std::get<1>(info.param).name);
+                         });

@@ -18,7 +18,7 @@ TEST(RecordTable, ListsEveryRecordAndCountsPerCodeType) {
         const BitString data = TIFunctions::EncodeFrame(dot, type);
         stream.insert(stream.end(), data.bytes().begin(), data.bytes().end());
     }
-    const auto records = player::decodeRecords(stream, 96 * 64);
+    const auto records = TIFunctions::decodeRecords(stream, 96 * 64);
     ASSERT_EQ(records.size(), 4U);
 
     const player::CodeTypeCounts counts = player::countCodeTypes(records);

@@ -109,7 +109,7 @@ TEST(DryxConvert, FirstFrameIsAlwaysConverted) {
     settings.MaxBytes = 0;
     const BitString output = DryxConvert(settings, kWidth, kHeight, host);
     EXPECT_EQ(host.times.size(), 1U);
-    const auto records = player::decodeRecords(output.bytes(), kWidth * kHeight);
+    const auto records = TIFunctions::decodeRecords(output.bytes(), kWidth * kHeight);
     ASSERT_EQ(records.size(), 1U);
     EXPECT_FALSE(records[0].difference);
 }
@@ -120,7 +120,7 @@ TEST(DryxConvert, BudgetIsTestedBeforeEachFrameOnly) {
     settings.MaxBytes = 700;
     host.maxBytes = settings.MaxBytes;
     const BitString output = DryxConvert(settings, kWidth, kHeight, host);
-    const auto records = player::decodeRecords(output.bytes(), kWidth * kHeight);
+    const auto records = TIFunctions::decodeRecords(output.bytes(), kWidth * kHeight);
     ASSERT_GE(records.size(), 2U);
     // Every record but the last started below the budget; the last one may overshoot it.
     EXPECT_LT(records.back().offset, 700U);
@@ -134,7 +134,7 @@ TEST(DryxConvert, CancelDuringTheFirstFrameStillWritesThatFrame) {
         if (k == 0) stop = true;
     };
     const BitString output = DryxConvert(defaults(), kWidth, kHeight, host);
-    EXPECT_EQ(player::decodeRecords(output.bytes(), kWidth * kHeight).size(), 1U);
+    EXPECT_EQ(TIFunctions::decodeRecords(output.bytes(), kWidth * kHeight).size(), 1U);
 }
 
 TEST(DryxConvert, StopRequestFromBeforeTheStartIsCleared) {
@@ -181,7 +181,7 @@ TEST(DryxConvert, RecordsDecodeToTheReferenceFrames) {
         ConvertSettings settings = defaults();
         settings.Quality = quality;
         const BitString output = DryxConvert(settings, kWidth, kHeight, host);
-        const auto records = player::decodeRecords(output.bytes(), kWidth * kHeight);
+        const auto records = TIFunctions::decodeRecords(output.bytes(), kWidth * kHeight);
         ASSERT_EQ(records.size(), host.references.size());
         for (std::size_t i = 0; i < records.size(); ++i)
             ASSERT_EQ(records[i].screen, host.references[i]) << i;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -36,9 +37,12 @@ class KelvonarProgram : public testing::Test {
         std::ofstream(path, std::ios::binary) << text;
     }
 
+    // Converts with the test's job, seed and output; an option may be given once only, so
+    // arguments holding --output name their own.
     testprocess::Result convert(std::vector<std::string> arguments) const {
-        std::vector<std::string> all = {"--headless", "--job",  job(), "--output",
-                                        output(),     "--seed", "7"};
+        std::vector<std::string> all = {"--headless", "--job", job(), "--seed", "7"};
+        if (std::find(arguments.begin(), arguments.end(), "--output") == arguments.end())
+            all.insert(all.end(), {"--output", output()});
         all.insert(all.end(), arguments.begin(), arguments.end());
         return testprocess::run(kKelvonar, all);
     }
@@ -117,7 +121,10 @@ TEST_F(KelvonarProgram, FailuresSayWhyAndKeepTheOlderOutput) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {"missing job", [&] { fs::remove(job()); }, {kSample}, "cannot read the job file " + job()},
+        {"missing job",
+         [&] { fs::remove(job()); },
+         {kSample},
+         job() + ": No such file or directory"},
         {"empty job", [&] { write(job(), ""); }, {kSample}, job()},
         {"missing video", [] {}, {path("nothing.mp4")}, path("nothing.mp4")},
         {"not a video", [] {}, {text}, text},
@@ -149,6 +156,20 @@ TEST_F(KelvonarProgram, FailuresSayWhyAndKeepTheOlderOutput) {
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         expectOlderOutputKept();
     }
+}
+
+// The output goes through the shared atomic writer: a link keeps pointing at the new file, and
+// a device is written in place.
+TEST_F(KelvonarProgram, WritesThroughALinkAndIntoADevice) {
+    fs::create_symlink(output(), path("link.z80"));
+    ASSERT_EQ(convert({"--output", path("link.z80"), kSample}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(path("link.z80")));
+    const std::string data = testprocess::slurp(output());
+    EXPECT_EQ(data.rfind(" .db %", 0), 0U);
+
+    const auto piped = convert({"--output", "/dev/stdout", kSample});
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, data);
 }
 
 TEST_F(KelvonarProgram, ZeroBudgetConvertsOneFrame) {

@@ -1,5 +1,7 @@
 #pragma once
 
+// The decoder beside the encoder: frame data and streams of frame records back into frames.
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -9,7 +11,7 @@
 
 #include "bitstring.hpp"
 
-namespace player {
+namespace TIFunctions {
 
 // Encoded data that does not describe a frame of the expected size.
 class DecodeError : public std::runtime_error {
@@ -51,8 +53,8 @@ class RecordError : public DecodeError {
 
 // One frame decoded from its encoded data.
 struct DecodedFrame {
-    TIFunctions::BitString frame;  // frameBits bits
-    std::size_t consumed = 0;      // bytes of data that the frame's code took
+    BitString frame;           // frameBits bits
+    std::size_t consumed = 0;  // bytes of data that the frame's code took
 };
 
 // Decodes the data of code type 0 to 8 that starts at data[0] into a frame of frameBits bits.
@@ -67,11 +69,11 @@ struct Record {
     std::size_t size = 0;    // header byte included
     bool difference = false;
     int codeType = 0;
-    TIFunctions::BitString screen;  // the calculator's screen once the record is applied
+    BitString screen;  // the calculator's screen once the record is applied
 };
 
 // Decodes a stream of frame records (header byte: bit 7 difference, bits 6..0 code type) starting
 // from a blank screen. Throws RecordError naming the record number and its byte offset.
 std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_t frameBits);
 
-}  // namespace player
+}  // namespace TIFunctions

@@ -2,12 +2,9 @@
 
 #include "tifunctions.hpp"
 
-namespace player {
+namespace TIFunctions {
 
 namespace {
-
-using TIFunctions::BitString;
-using TIFunctions::kMarkerByte;
 
 // Reads the data byte by byte and reports where it ran short.
 class Reader {
@@ -87,45 +84,33 @@ DecodedFrame decodeFrameData(std::span<const std::uint8_t> data, int codeType,
                              std::size_t frameBits) {
     Reader in(data);
     const std::size_t wholeBytes = frameBits / 8;
+    if (codeType < 0 || codeType >= kCodeTypeCount)
+        throw DecodeError("unknown code type " + std::to_string(codeType), 0);
+    const CodeTypeTraits& traits = kCodeTypes[static_cast<std::size_t>(codeType)];
     DecodedFrame result;
-    switch (codeType) {
-        case 0:
-            result.frame = BitString::filled(frameBits, false);
-            expandRuns(in, result.frame, 0, wholeBytes);
-            break;
-        case 1:
-        case 2: {
-            const bool fill = codeType == 2;
-            result.frame = BitString::filled(frameBits, fill);
-            const std::size_t skip = in.next16("the skip count");
-            const std::size_t span = in.next16("the span length");
+    if (traits.chain == Chain::ByteRun) {
+        // Bits outside the span, and the incomplete tail byte, are the fill.
+        result.frame = BitString::filled(frameBits, traits.fill != 0);
+        std::size_t skip = 0;
+        std::size_t span = wholeBytes;
+        if (traits.trim == Trim::SkipAndSpan) {
+            skip = in.next16("the skip count");
+            span = in.next16("the span length");
             if (skip + span > wholeBytes)
                 throw DecodeError("skip count and span exceed the frame", 0);
-            expandRuns(in, result.frame, skip, span);
-            break;
         }
-        case 3:
-        case 4:
-            // The background is the complement of the ink: 0 for type 3, 1 for type 4.
-            result.frame = BitString::filled(frameBits, codeType == 4);
-            expandBitRuns(in, result.frame, 0);
-            break;
-        case 5:
-        case 6:
-        case 7:
-        case 8: {
-            const bool fillOnes = codeType == 6 || codeType == 7;
-            const bool inkOne = codeType == 5 || codeType == 7;
-            result.frame = BitString::filled(frameBits, !inkOne);
-            const std::size_t skip = in.next16("the skip count");
+        expandRuns(in, result.frame, skip, span);
+    } else {
+        // Past the end token lies the background, the complement of the ink.
+        result.frame = BitString::filled(frameBits, traits.ink == '0');
+        std::size_t skip = 0;
+        if (traits.trim == Trim::Skip) {
+            skip = in.next16("the skip count");
             if (skip > wholeBytes) throw DecodeError("skip count exceeds the frame", 0);
             for (std::size_t i = 0; i < skip; ++i)
-                putByte(result.frame, i, fillOnes ? 0xFF : 0x00);
-            expandBitRuns(in, result.frame, skip * 8);
-            break;
+                putByte(result.frame, i, traits.fill);
         }
-        default:
-            throw DecodeError("unknown code type " + std::to_string(codeType), 0);
+        expandBitRuns(in, result.frame, skip * 8);
     }
     result.consumed = in.position();
     return result;
@@ -140,7 +125,7 @@ std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_
         record.offset = offset;
         record.difference = (data[offset] & 0x80U) != 0;
         record.codeType = data[offset] & 0x7F;
-        if (record.codeType >= TIFunctions::kCodeTypeCount) {
+        if (record.codeType >= kCodeTypeCount) {
             // The header byte itself is at fault.
             throw RecordError(
                 records.size(), offset,
@@ -149,8 +134,7 @@ std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_
         try {
             DecodedFrame decoded =
                 decodeFrameData(data.subspan(offset + 1), record.codeType, frameBits);
-            screen =
-                record.difference ? TIFunctions::XorFrames(screen, decoded.frame) : decoded.frame;
+            screen = record.difference ? XorFrames(screen, decoded.frame) : decoded.frame;
             record.size = 1 + decoded.consumed;
         } catch (const DecodeError& error) {
             throw RecordError(records.size(), offset, error, offset + 1 + error.offset());
@@ -162,4 +146,4 @@ std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_
     return records;
 }
 
-}  // namespace player
+}  // namespace TIFunctions

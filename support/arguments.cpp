@@ -1,0 +1,94 @@
+#include "arguments.hpp"
+
+#include <algorithm>
+#include <charconv>
+
+namespace support {
+
+namespace {
+
+constexpr Option kHelp{"--help", false, "-h"};
+constexpr Option kVersion{"--version", false};
+
+const Option* findOption(std::string_view name, std::span<const Option> options) {
+    for (const Option* option : {&kHelp, &kVersion}) {
+        if (name == option->name || name == option->alias) return option;
+    }
+    const auto found = std::find_if(options.begin(), options.end(), [&](const Option& option) {
+        return name == option.name || (!option.alias.empty() && name == option.alias);
+    });
+    return found == options.end() ? nullptr : &*found;
+}
+
+}  // namespace
+
+std::optional<std::string> Arguments::value(std::string_view name) const {
+    const auto found = m_options.find(name);
+    if (found == m_options.end()) return std::nullopt;
+    return found->second;
+}
+
+Arguments parseArguments(const std::vector<std::string>& arguments, std::span<const Option> options,
+                         std::string_view operand) {
+    Arguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            if (operand.empty()) throw UsageError("unexpected argument " + argument);
+            parsed.m_operands.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = argument;
+        std::optional<std::string> inlineValue;
+        if (const auto equals = argument.find('=');
+            argument.starts_with("--") && equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            inlineValue = argument.substr(equals + 1);
+        }
+        const Option* option = findOption(name, options);
+        if (option == nullptr) {
+            std::string message = "unknown option " + argument;
+            if (!operand.empty()) {
+                message +=
+                    " (" + std::string(operand) + " that begins with \"-\" goes after \"--\")";
+            }
+            throw UsageError(message);
+        }
+        name = option->name;
+        if (parsed.has(name)) throw UsageError("option " + name + " is given twice");
+        std::string value;
+        if (option->takesValue) {
+            if (inlineValue) {
+                value = *inlineValue;
+            } else if (i + 1 < arguments.size()) {
+                value = arguments[++i];
+            } else {
+                throw UsageError("option " + name + " needs a value");
+            }
+            if (value.empty()) throw UsageError("option " + name + " needs a value, not \"\"");
+        } else if (inlineValue) {
+            throw UsageError("option " + name + " takes no value");
+        }
+        parsed.m_options.emplace(name, std::move(value));
+    }
+    return parsed;
+}
+
+std::uint64_t wholeNumber(std::string_view option, std::string_view text, std::uint64_t low,
+                          std::uint64_t high) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
+        value > high) {
+        throw UsageError(std::string(option) + " needs a whole number from " + std::to_string(low) +
+                         " to " + std::to_string(high) + ", not \"" + std::string(text) + "\"");
+    }
+    return value;
+}
+
+}  // namespace support

@@ -1,0 +1,186 @@
+// The shared command-line parser, the exit statuses' display check and the file error's message.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <ostream>
+
+#include "arguments.hpp"
+#include "fileerror.hpp"
+#include "program.hpp"
+
+using support::parseArguments;
+using support::UsageError;
+
+namespace {
+
+constexpr support::Option kOptions[] = {
+    {"--gif", true}, {"--info", false}, {"--scale", true}, {"--quiet", false, "-q"}};
+
+struct GoodLine {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<std::string> operands;
+    const char* gif;  // the value of --gif, or nullptr when not given
+    bool info;
+};
+
+void PrintTo(const GoodLine& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GoodCommandLines : public testing::TestWithParam<GoodLine> {};
+
+TEST_P(GoodCommandLines, GiveOptionsAndOperands) {
+    const auto& c = GetParam();
+    const support::Arguments parsed = parseArguments(c.arguments, kOptions, "a data file");
+    EXPECT_EQ(parsed.operands(), c.operands);
+    EXPECT_EQ(parsed.value("--gif"), c.gif ? std::optional<std::string>(c.gif) : std::nullopt);
+    EXPECT_EQ(parsed.has("--info"), c.info);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, GoodCommandLines,
+    testing::Values(
+        GoodLine{"Nothing", {}, {}, nullptr, false},
+        GoodLine{"SeparateValue", {"--gif", "a.gif", "my.z80"}, {"my.z80"}, "a.gif", false},
+        GoodLine{"InlineValue", {"my.z80", "--gif=a=b.gif"}, {"my.z80"}, "a=b.gif", false},
+        GoodLine{"ValueStartingWithDash", {"--gif", "-x", "f"}, {"f"}, "-x", false},
+        GoodLine{"OptionsAnywhere", {"a", "--info", "b"}, {"a", "b"}, nullptr, true},
+        GoodLine{"LoneDashIsAnOperand", {"-", "--info"}, {"-"}, nullptr, true},
+        GoodLine{"DoubleDashEndsOptions",
+                 {"--info", "--", "--gif", "-h", "--"},
+                 {"--gif", "-h", "--"},
+                 nullptr,
+                 true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct BadLine {
+    const char* name;
+    std::vector<std::string> arguments;
+    const char* operand;
+    const char* message;
+};
+
+void PrintTo(const BadLine& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class BadCommandLines : public testing::TestWithParam<BadLine> {};
+
+TEST_P(BadCommandLines, AreUsageErrors) {
+    try {
+        parseArguments(GetParam().arguments, kOptions, GetParam().operand);
+        FAIL() << "accepted";
+    } catch (const UsageError& error) {
+        EXPECT_EQ(std::string(error.what()), GetParam().message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, BadCommandLines,
+    testing::Values(
+        BadLine{"UnknownOption",
+                {"my.z80", "--fps", "20"},
+                "a data file",
+                "unknown option --fps (a data file that begins with \"-\" goes after \"--\")"},
+        BadLine{"UnknownShortOption", {"-x"}, "", "unknown option -x"},
+        BadLine{"OperandNobodyTakes", {"--info", "x.ini"}, "", "unexpected argument x.ini"},
+        BadLine{"MissingValue", {"my.z80", "--gif"}, "a file", "option --gif needs a value"},
+        BadLine{"EmptyValue", {"--gif="}, "a file", "option --gif needs a value, not \"\""},
+        BadLine{
+            "EmptySeparateValue", {"--gif", ""}, "a file", "option --gif needs a value, not \"\""},
+        BadLine{"Repeated", {"--gif", "a", "--gif=b"}, "a file", "option --gif is given twice"},
+        BadLine{"RepeatedFlag", {"--info", "--info"}, "a file", "option --info is given twice"},
+        BadLine{"RepeatedUnderAlias", {"-q", "--quiet"}, "a file", "option --quiet is given twice"},
+        BadLine{"HelpTwice", {"-h", "--help"}, "a file", "option --help is given twice"},
+        BadLine{"FlagWithValue", {"--info=yes"}, "a file", "option --info takes no value"},
+        BadLine{"VersionWithValue", {"--version=1"}, "a file", "option --version takes no value"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Arguments, HelpVersionAndAliasesAreKnownEverywhere) {
+    const auto parsed = parseArguments({"-h", "--version", "-q", "extra"}, kOptions, "a file");
+    EXPECT_TRUE(parsed.help());
+    EXPECT_TRUE(parsed.version());
+    EXPECT_TRUE(parsed.has("--quiet"));
+    EXPECT_FALSE(parsed.has("-q"));
+}
+
+struct NumberCase {
+    const char* text;
+    std::uint64_t low;
+    std::uint64_t high;
+    bool valid;
+};
+
+class WholeNumbers : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(WholeNumbers, AreAcceptedOnlyInTheirRange) {
+    const auto& c = GetParam();
+    if (c.valid) {
+        EXPECT_EQ(support::wholeNumber("--n", c.text, c.low, c.high), std::stoull(c.text));
+        return;
+    }
+    try {
+        support::wholeNumber("--n", c.text, c.low, c.high);
+        FAIL() << "accepted";
+    } catch (const UsageError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "--n needs a whole number from " + std::to_string(c.low) + " to " +
+                      std::to_string(c.high) + ", not \"" + c.text + "\"");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, WholeNumbers,
+    testing::Values(NumberCase{"1", 1, 32, true}, NumberCase{"32", 1, 32, true},
+                    NumberCase{"0", 1, 32, false}, NumberCase{"33", 1, 32, false},
+                    NumberCase{"-1", 0, 9, false}, NumberCase{"+1", 0, 9, false},
+                    NumberCase{"4x", 0, 9, false}, NumberCase{"", 0, 9, false},
+                    NumberCase{" 4", 0, 9, false},
+                    NumberCase{"18446744073709551615", 0, 18446744073709551615ULL, true},
+                    NumberCase{"18446744073709551616", 0, 18446744073709551615ULL, false}));
+
+TEST(DisplayAvailable, IsAnyOfThreeVariablesSetAndNotEmpty) {
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    for (const char* name : names)
+        ::unsetenv(name);
+    EXPECT_FALSE(support::displayAvailable());
+    for (const char* name : names) {
+        ::setenv(name, "", 1);
+        EXPECT_FALSE(support::displayAvailable()) << name;
+        ::setenv(name, ":0", 1);
+        EXPECT_TRUE(support::displayAvailable()) << name;
+        ::unsetenv(name);
+    }
+}
+
+struct MessageCase {
+    const char* name;
+    std::string path;
+    std::size_t line;
+    std::size_t column;
+    std::string what;
+};
+
+class FileErrorMessages : public testing::TestWithParam<MessageCase> {};
+
+TEST_P(FileErrorMessages, NameThePlaceOnOneLine) {
+    const auto& c = GetParam();
+    const support::FileError error(c.path, "the reason", c.line, c.column);
+    EXPECT_EQ(std::string(error.what()), c.what);
+    EXPECT_EQ(error.path(), c.path);
+    EXPECT_EQ(error.reason(), "the reason");
+    EXPECT_EQ(error.line(), c.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileError, FileErrorMessages,
+    testing::Values(MessageCase{"Path", "a b/my.z80", 0, 0, "a b/my.z80: the reason"},
+                    MessageCase{"Line", "job.ini", 7, 0, "job.ini:7: the reason"},
+                    MessageCase{"Column", "my.z80", 7, 3, "my.z80:7:3: the reason"},
+                    MessageCase{"LineBreak", "a\nb\"\\", 0, 0, "\"a\\nb\\\"\\\\\": the reason"},
+                    MessageCase{"Escape", std::string("x\x1b"), 2, 0, "\"x\\x1B\":2: the reason"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
