@@ -1,0 +1,135 @@
+#include "lcd.hpp"
+
+namespace emulator {
+
+Lcd::Lcd() : m_memory(static_cast<std::size_t>(kMemoryWidth) * kHeight, 0) {}
+
+void Lcd::access(std::uint64_t now) {
+    if (m_accessed && now - m_lastAccess < kAccessGap) {
+        if (m_gapViolations == 0) m_firstViolationAt = now;
+        ++m_gapViolations;
+    }
+    m_accessed = true;
+    m_lastAccess = now;
+}
+
+void Lcd::writeCommand(std::uint8_t value, std::uint64_t now) {
+    access(now);
+    if (value >= 0xC0) {
+        m_contrast = value & 0x3F;
+    } else if (value >= 0x80) {
+        m_row = value & 0x3F;
+    } else if (value >= 0x40) {
+        m_z = value & 0x3F;
+    } else if (value >= 0x20) {
+        // Columns past the last one of the word size wrap like the cursor does.
+        m_column = (value & 0x1F) % columns();
+    } else {
+        switch (value) {
+            case 0x00:
+                m_eightBit = false;
+                break;
+            case 0x01:
+                m_eightBit = true;
+                break;
+            case 0x02:
+                m_displayOn = false;
+                break;
+            case 0x03:
+                m_displayOn = true;
+                break;
+            case 0x04:
+                m_step = Step::RowUp;
+                break;
+            case 0x05:
+                m_step = Step::RowDown;
+                break;
+            case 0x06:
+                m_step = Step::ColumnLeft;
+                break;
+            case 0x07:
+                m_step = Step::ColumnRight;
+                break;
+            default:
+                break;  // test modes and the op-amp settings change nothing seen here
+        }
+        m_column %= columns();
+    }
+}
+
+std::uint8_t Lcd::readStatus(std::uint64_t now) const {
+    std::uint8_t status = 0;
+    if (m_accessed && now - m_lastAccess < kAccessGap) status |= 0x80;
+    if (m_eightBit) status |= 0x40;
+    if (m_displayOn) status |= 0x20;
+    if (m_step == Step::ColumnLeft || m_step == Step::ColumnRight) status |= 0x02;
+    if (m_step == Step::RowDown || m_step == Step::ColumnRight) status |= 0x01;
+    return status;
+}
+
+std::uint8_t Lcd::wordAtCursor() const {
+    const int bits = wordBits();
+    const std::size_t first =
+        static_cast<std::size_t>(m_row) * kMemoryWidth + static_cast<std::size_t>(m_column * bits);
+    std::uint8_t word = 0;
+    for (int i = 0; i < bits; ++i)
+        word = static_cast<std::uint8_t>(word << 1 | m_memory[first + static_cast<std::size_t>(i)]);
+    return word;
+}
+
+void Lcd::writeData(std::uint8_t value, std::uint64_t now) {
+    access(now);
+    const int bits = wordBits();
+    const std::size_t first =
+        static_cast<std::size_t>(m_row) * kMemoryWidth + static_cast<std::size_t>(m_column * bits);
+    for (int i = 0; i < bits; ++i)
+        m_memory[first + static_cast<std::size_t>(i)] = (value >> (bits - 1 - i)) & 1U;
+    advance();
+}
+
+std::uint8_t Lcd::readData(std::uint64_t now) {
+    access(now);
+    const std::uint8_t word = m_latch;
+    m_latch = wordAtCursor();
+    advance();
+    return word;
+}
+
+void Lcd::advance() {
+    switch (m_step) {
+        case Step::RowDown:
+            m_row = (m_row + 1) % kHeight;
+            break;
+        case Step::RowUp:
+            m_row = (m_row + kHeight - 1) % kHeight;
+            break;
+        case Step::ColumnRight:
+            m_column = (m_column + 1) % columns();
+            break;
+        case Step::ColumnLeft:
+            m_column = (m_column + columns() - 1) % columns();
+            break;
+    }
+}
+
+TIFunctions::BitString Lcd::picture() const {
+    auto bits = TIFunctions::BitString::filled(static_cast<std::size_t>(kWidth) * kHeight, false);
+    if (!m_displayOn) return bits;
+    for (int y = 0; y < kHeight; ++y) {
+        const int row = (y + m_z) % kHeight;
+        for (int x = 0; x < kWidth; ++x) {
+            if (pixel(x, row)) bits.setBit(static_cast<std::size_t>(y * kWidth + x), true);
+        }
+    }
+    return bits;
+}
+
+void Lcd::clear() {
+    std::fill(m_memory.begin(), m_memory.end(), std::uint8_t{0});
+}
+
+bool Lcd::pixel(int x, int y) const {
+    return m_memory[static_cast<std::size_t>(y) * kMemoryWidth + static_cast<std::size_t>(x)] != 0;
+}
+
+}  // namespace emulator

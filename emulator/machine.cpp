@@ -1,0 +1,662 @@
+#include "machine.hpp"
+
+#include <z80ex/z80ex.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <random>
+
+namespace emulator {
+
+namespace {
+
+constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
+constexpr std::size_t kRamPages = 2;
+// Port 3 and 4 bits: the two timers' enable and status bits; status bit 3 set means the ON key
+// is up.
+constexpr std::uint8_t kTimerBits = 0x06;
+constexpr std::uint8_t kTimerOne = 0x02;
+constexpr std::uint8_t kOnKeyUp = 0x08;
+// Port 3 as the OS leaves it: ON key, timer 1 and low-power interrupts enabled.
+constexpr std::uint8_t kOsInterruptMask = 0x0B;
+// Port 6 and 7 values with either of these bits set map a RAM page.
+constexpr std::uint8_t kRamPageBits = 0xC0;
+// The OS's screen state: text cursor and the text shadow of 8 rows of 16 characters.
+constexpr std::uint16_t kCurRow = 0x844B;
+constexpr std::uint16_t kCurCol = 0x844C;
+constexpr std::uint16_t kTextShadow = 0x8508;
+constexpr std::size_t kTextShadowSize = 128;
+constexpr std::uint16_t kPlotSScreen = 0x9340;
+constexpr std::size_t kScreenBufferSize = 768;
+
+// The OS routines the emulated flash page 0 holds as real code, and their addresses.
+struct Routine {
+    std::uint16_t address;
+    std::vector<std::uint8_t> code;
+};
+
+const std::vector<Routine>& osRoutines() {
+    static const std::vector<Routine> routines = {
+        // Waits long enough that the caller's next LCD access keeps the driver's gap.
+        {kLcdDelayRoutine,
+         {0xF5,        // push af
+          0x3E, 0x02,  // ld a,2
+          0x3D,        // dec a
+          0x20, 0xFD,  // jr nz,-3
+          0xF1,        // pop af
+          0xC9}},      // ret
+        // Answered in C++ before it runs; the byte only makes the address hold code.
+        {kBcallEntry, {0xC9}},
+        // IM 1 handler: acknowledges the timers by clearing their bits in port 3, then restores
+        // the mask so they interrupt again.
+        {kInterruptHandler,
+         {0xF5,        // push af
+          0xC5,        // push bc
+          0xDB, 0x03,  // in a,(3)
+          0x47,        // ld b,a
+          0xE6, 0xF9,  // and 0xF9
+          0xD3, 0x03,  // out (3),a
+          0x78,        // ld a,b
+          0xD3, 0x03,  // out (3),a
+          0xC1,        // pop bc
+          0xF1,        // pop af
+          0xFB,        // ei
+          0xC9}},      // ret
+        // Reached when the program returns; the run ends before it executes.
+        {kOsReturn, {0x76}},  // halt
+    };
+    return routines;
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFU);
+    return text;
+}
+
+Z80_REG_T z80Register(Register r) {
+    switch (r) {
+        case Register::AF:
+            return regAF;
+        case Register::BC:
+            return regBC;
+        case Register::DE:
+            return regDE;
+        case Register::HL:
+            return regHL;
+        case Register::IX:
+            return regIX;
+        case Register::IY:
+            return regIY;
+        case Register::SP:
+            return regSP;
+        case Register::PC:
+            return regPC;
+    }
+    return regPC;
+}
+
+}  // namespace
+
+struct Machine::State {
+    // Where a 16 KB bank of the address space reads from.
+    struct Bank {
+        std::uint8_t* bytes = nullptr;
+        bool flash = true;
+        std::size_t ramOffset = 0;  // offset into ram when !flash
+    };
+    struct KeyEvent {
+        std::uint64_t at;
+        Key key;
+        bool down;
+    };
+
+    Machine* owner = nullptr;
+    Z80EX_CONTEXT* cpu = nullptr;
+    std::vector<std::uint8_t> flash = std::vector<std::uint8_t>(kFlashPages * kPageSize, 0xFF);
+    std::vector<std::uint8_t> ram = std::vector<std::uint8_t>(kRamPages * kPageSize, 0);
+    // RAM bytes the CPU wrote during the run (code it made itself may run there).
+    std::vector<bool> cpuWritten = std::vector<bool>(kRamPages * kPageSize, false);
+    std::vector<bool> romCode = std::vector<bool>(kPageSize, false);
+    std::array<Bank, 4> banks{};
+    std::uint8_t port6 = 0x1F;
+    std::uint8_t port7 = 0x81;
+    std::size_t programFirst = 0;  // the program's code, as offsets into ram
+    std::size_t programEnd = 0;
+
+    Lcd lcd;
+    std::uint64_t now = 0;
+    std::uint64_t stepStart = 0;
+    std::string fault;
+
+    double timerHz = 0;
+    std::uint64_t tickBase = 0;  // T-state the current rate started at
+    std::uint64_t tickIndex = 0;
+    std::uint64_t nextTick = kNever;
+    std::uint64_t eventAt = 0;  // the run loop looks at the events from this T-state on
+    std::uint8_t interruptMask = kOsInterruptMask;
+    std::uint8_t interruptStatus = 0;
+    std::size_t interrupts = 0;
+    std::mt19937 random;
+
+    std::uint8_t keyMask = 0xFF;
+    std::array<std::uint8_t, 7> keyGroups{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::vector<KeyEvent> keyEvents;  // sorted by time, the next one first
+    std::size_t nextKeyEvent = 0;
+    std::multimap<std::size_t, Key> framePresses;
+
+    bool haveLabels = false;
+    std::uint16_t frameBegin = 0;
+    std::uint16_t frameShown = 0;
+    bool inFrame = false;
+    std::uint64_t beginAt = 0;
+    std::vector<FrameTiming> frames;
+    std::function<void(const FrameTiming&)> frameCallback;
+
+    std::uint64_t tickPeriod = 0;
+    std::uint64_t nextSample = kNever;
+    std::function<void(std::uint64_t)> tickCallback;
+
+    struct BcallEntry {
+        Bcall call;
+        std::uint64_t cost;
+    };
+    std::map<std::uint16_t, BcallEntry> bcallTable;
+    std::vector<std::uint16_t> bcallsMade;
+    std::uint16_t entrySp = kEntryStack;
+
+    void setFault(std::string message) {
+        if (fault.empty()) fault = std::move(message);
+    }
+
+    std::uint64_t accessTime() const {
+        return stepStart + static_cast<std::uint64_t>(z80ex_op_tstate(cpu));
+    }
+
+    Bank bankFor(std::uint8_t port) {
+        Bank bank;
+        if (port & kRamPageBits) {
+            bank.flash = false;
+            bank.ramOffset = (port & (kRamPages - 1)) * kPageSize;
+            bank.bytes = ram.data() + bank.ramOffset;
+        } else {
+            bank.bytes = flash.data() + (port % kFlashPages) * kPageSize;
+        }
+        return bank;
+    }
+
+    void mapBanks() {
+        banks[0] = Bank{flash.data(), true, 0};
+        banks[1] = bankFor(port6);
+        banks[2] = bankFor(port7);
+        banks[3] = Bank{ram.data(), false, 0};
+    }
+
+    std::uint8_t read(std::uint16_t address) const {
+        return banks[address >> 14].bytes[address & (kPageSize - 1)];
+    }
+
+    void write(std::uint16_t address, std::uint8_t value) {
+        const Bank& bank = banks[address >> 14];
+        if (bank.flash) {
+            setFault("write of " + std::to_string(value) + " to flash at " + hex4(address) +
+                     " (PC " + hex4(z80ex_get_reg(cpu, regPC)) + ")");
+            return;
+        }
+        const std::size_t offset = address & (kPageSize - 1);
+        bank.bytes[offset] = value;
+        cpuWritten[bank.ramOffset + offset] = true;
+    }
+
+    // Whether an instruction may start at address: an OS routine, the program's code, or RAM
+    // the program wrote itself; never at 0xC000 or above, which the 83 Plus refuses to run.
+    bool executable(std::uint16_t address) const {
+        const Bank& bank = banks[address >> 14];
+        if (address < kPageSize) return romCode[address];
+        if (address >= 0xC000 || address < 0x8000 || bank.flash) return false;
+        const std::size_t offset = bank.ramOffset + (address & (kPageSize - 1));
+        return (offset >= programFirst && offset < programEnd) || cpuWritten[offset];
+    }
+
+    std::uint8_t keyRead() const {
+        std::uint8_t value = 0xFF;
+        for (std::size_t group = 0; group < keyGroups.size(); ++group) {
+            if (!(keyMask & (1U << group))) value &= keyGroups[group];
+        }
+        return value;
+    }
+
+    std::uint8_t portRead(std::uint8_t port) {
+        switch (port) {
+            case 0x01:
+                return keyRead();
+            case 0x03:
+                return interruptMask;
+            case 0x04:
+                return static_cast<std::uint8_t>(interruptStatus | kOnKeyUp);
+            case 0x06:
+                return port6;
+            case 0x07:
+                return port7;
+            case 0x10:
+                return lcd.readStatus(accessTime());
+            case 0x11:
+                return lcd.readData(accessTime());
+            default:
+                return 0xFF;
+        }
+    }
+
+    void portWrite(std::uint8_t port, std::uint8_t value) {
+        switch (port) {
+            case 0x01:
+                keyMask = value;
+                break;
+            case 0x03:
+                interruptMask = value;
+                // A timer whose bit is cleared is acknowledged.
+                interruptStatus &= value;
+                break;
+            case 0x04:
+                setTimerRate(kTimerRates[(value >> 1) & 3], accessTime());
+                break;
+            case 0x06:
+                port6 = value;
+                mapBanks();
+                break;
+            case 0x07:
+                port7 = value;
+                mapBanks();
+                break;
+            case 0x10:
+                lcd.writeCommand(value, accessTime());
+                break;
+            case 0x11:
+                lcd.writeData(value, accessTime());
+                break;
+            default:
+                break;
+        }
+    }
+
+    void setTimerRate(double hz, std::uint64_t from) {
+        timerHz = hz;
+        tickBase = from;
+        tickIndex = 0;
+        scheduleTick();
+        eventAt = std::min(eventAt, nextTick);
+    }
+
+    void scheduleTick() {
+        if (timerHz <= 0) {
+            nextTick = kNever;
+            return;
+        }
+        nextTick = tickBase + static_cast<std::uint64_t>(
+                                  std::llround(static_cast<double>(tickIndex + 1) *
+                                               static_cast<double>(kClockHz) / timerHz));
+    }
+
+    void applyKey(Key key, bool down) {
+        auto& group = keyGroups[static_cast<std::size_t>(key.group)];
+        const auto bit = static_cast<std::uint8_t>(1U << key.bit);
+        group =
+            down ? static_cast<std::uint8_t>(group & ~bit) : static_cast<std::uint8_t>(group | bit);
+    }
+
+    std::uint64_t nextEvent() const {
+        std::uint64_t next = std::min(nextTick, nextSample);
+        if (nextKeyEvent < keyEvents.size()) next = std::min(next, keyEvents[nextKeyEvent].at);
+        return next;
+    }
+
+    void handleEvents() {
+        while (now >= nextTick) {
+            if (interruptMask & kTimerOne) interruptStatus |= kTimerOne;
+            ++tickIndex;
+            scheduleTick();
+        }
+        while (nextKeyEvent < keyEvents.size() && keyEvents[nextKeyEvent].at <= now) {
+            applyKey(keyEvents[nextKeyEvent].key, keyEvents[nextKeyEvent].down);
+            ++nextKeyEvent;
+        }
+        while (now >= nextSample) {
+            const std::uint64_t at = nextSample;
+            nextSample += tickPeriod;
+            tickCallback(at);
+        }
+    }
+
+    void reachFrameBegin() {
+        if (!frames.empty() && !inFrame) frames.back().waited = now - frames.back().shown;
+        inFrame = true;
+        beginAt = now;
+        const auto [first, last] = framePresses.equal_range(frames.size());
+        for (auto it = first; it != last; ++it)
+            applyKey(it->second, true);
+    }
+
+    void reachFrameShown() {
+        FrameTiming timing;
+        timing.frame = frames.size();
+        timing.begin = inFrame ? beginAt : (frames.empty() ? 0 : frames.back().shown);
+        timing.shown = now;
+        inFrame = false;
+        frames.push_back(timing);
+        if (frameCallback) frameCallback(frames.back());
+    }
+
+    void endFrames() {
+        if (!frames.empty() && !inFrame && frames.back().waited == 0)
+            frames.back().waited = now - frames.back().shown;
+    }
+
+    std::uint16_t reg(Z80_REG_T r) const { return z80ex_get_reg(cpu, r); }
+
+    void bcall() {
+        const std::uint16_t sp = reg(regSP);
+        const auto back =
+            static_cast<std::uint16_t>(read(sp) | read(static_cast<std::uint16_t>(sp + 1)) << 8);
+        const auto address = static_cast<std::uint16_t>(
+            read(back) | read(static_cast<std::uint16_t>(back + 1)) << 8);
+        const auto entry = bcallTable.find(address);
+        if (entry == bcallTable.end()) {
+            setFault("unknown OS call " + hex4(address) + " at " +
+                     hex4(static_cast<unsigned>(back - 1)));
+            return;
+        }
+        bcallsMade.push_back(address);
+        z80ex_set_reg(cpu, regSP, static_cast<std::uint16_t>(sp + 2));
+        z80ex_set_reg(cpu, regPC, static_cast<std::uint16_t>(back + 2));
+        entry->second.call(*owner);
+        now += entry->second.cost;
+    }
+
+    // The callbacks of the Z80 emulation; user is the State.
+    static Z80EX_BYTE memoryRead(Z80EX_CONTEXT*, Z80EX_WORD address, int, void* user) {
+        return static_cast<State*>(user)->read(address);
+    }
+    static void memoryWrite(Z80EX_CONTEXT*, Z80EX_WORD address, Z80EX_BYTE value, void* user) {
+        static_cast<State*>(user)->write(address, value);
+    }
+    static Z80EX_BYTE portReadCallback(Z80EX_CONTEXT*, Z80EX_WORD port, void* user) {
+        return static_cast<State*>(user)->portRead(static_cast<std::uint8_t>(port));
+    }
+    static void portWriteCallback(Z80EX_CONTEXT*, Z80EX_WORD port, Z80EX_BYTE value, void* user) {
+        static_cast<State*>(user)->portWrite(static_cast<std::uint8_t>(port), value);
+    }
+    // The 83 Plus leaves the data bus floating during an interrupt acknowledge.
+    static Z80EX_BYTE busRead(Z80EX_CONTEXT*, void* user) {
+        return static_cast<std::uint8_t>(static_cast<State*>(user)->random() & 0xFF);
+    }
+};
+
+Machine::Machine(double timerHz, std::uint32_t seed) : m_state(std::make_unique<State>()) {
+    State& s = *m_state;
+    s.owner = this;
+    s.random.seed(seed);
+    s.cpu = z80ex_create(State::memoryRead, &s, State::memoryWrite, &s, State::portReadCallback, &s,
+                         State::portWriteCallback, &s, State::busRead, &s);
+    if (s.cpu == nullptr) throw MachineError("the Z80 emulation could not be created");
+    for (const Routine& routine : osRoutines()) {
+        for (std::size_t i = 0; i < routine.code.size(); ++i) {
+            s.flash[routine.address + i] = routine.code[i];
+            s.romCode[routine.address + i] = true;
+        }
+    }
+    s.mapBanks();
+    s.setTimerRate(timerHz, 0);
+
+    const auto clearLcd = [](Machine& machine) { machine.lcd().clear(); };
+    setBcall(kClrLcdFull, clearLcd, 60'000);
+    setBcall(
+        kGrBufClr,
+        [](Machine& machine) {
+            machine.writeRam(kPlotSScreen, std::vector<std::uint8_t>(kScreenBufferSize, 0));
+        },
+        16'200);
+    setBcall(
+        kClrScrnFull,
+        [](Machine& machine) {
+            machine.lcd().clear();
+            machine.writeRam(kTextShadow,
+                             std::vector<std::uint8_t>(kTextShadowSize, std::uint8_t{' '}));
+            machine.writeRam(kCurRow, std::vector<std::uint8_t>{0, 0});
+        },
+        63'000);
+    setBcall(
+        kHomeUp,
+        [](Machine& machine) {
+            machine.writeRam(kCurRow, std::vector<std::uint8_t>{0, 0});
+        },
+        100);
+    static_assert(kCurCol == kCurRow + 1);
+}
+
+Machine::~Machine() {
+    z80ex_destroy(m_state->cpu);
+}
+
+void Machine::loadProgram(std::span<const std::uint8_t> code) {
+    State& s = *m_state;
+    if (code.size() > static_cast<std::size_t>(kStackLimit - kProgramStart)) {
+        throw MachineError("the program of " + std::to_string(code.size()) +
+                           " bytes does not fit below the stack");
+    }
+    const std::uint8_t header[] = {0xBB, 0x6D};
+    writeRam(kProgramHeader, header);
+    writeRam(kProgramStart, code);
+    s.programFirst = s.banks[2].ramOffset + (kProgramStart & (kPageSize - 1));
+    s.programEnd = s.programFirst + code.size();
+    const std::uint8_t back[] = {kOsReturn & 0xFF, kOsReturn >> 8};
+    writeRam(kEntryStack, back);
+    s.entrySp = kEntryStack;
+    z80ex_reset(s.cpu);
+    z80ex_set_reg(s.cpu, regPC, kProgramStart);
+    z80ex_set_reg(s.cpu, regSP, kEntryStack);
+    z80ex_set_reg(s.cpu, regIY, kOsFlags);
+    z80ex_set_reg(s.cpu, regIM, 1);
+    z80ex_set_reg(s.cpu, regIFF1, 1);
+    z80ex_set_reg(s.cpu, regIFF2, 1);
+}
+
+void Machine::writeRam(std::uint16_t address, std::span<const std::uint8_t> bytes) {
+    State& s = *m_state;
+    if (address < 0x8000 || bytes.size() > 0x10000U - address) {
+        throw MachineError(std::to_string(bytes.size()) + " bytes at " + hex4(address) +
+                           " do not lie in RAM (0x8000-0xFFFF)");
+    }
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto at = static_cast<std::uint16_t>(address + i);
+        s.banks[at >> 14].bytes[at & (kPageSize - 1)] = bytes[i];
+    }
+}
+
+void Machine::loadFlashPage(int page, std::span<const std::uint8_t> bytes) {
+    if (page < 1 || page >= kFlashPages) {
+        throw MachineError("flash page " + std::to_string(page) + " is not one of 1 to " +
+                           std::to_string(kFlashPages - 1));
+    }
+    if (bytes.size() > kPageSize) {
+        throw MachineError(std::to_string(bytes.size()) + " bytes do not fit a flash page");
+    }
+    auto& flash = m_state->flash;
+    const auto first = flash.begin() + static_cast<std::ptrdiff_t>(page * kPageSize);
+    std::fill(first, first + static_cast<std::ptrdiff_t>(kPageSize), std::uint8_t{0xFF});
+    std::copy(bytes.begin(), bytes.end(), first);
+}
+
+void Machine::writeFlash(int page, std::size_t offset, std::span<const std::uint8_t> bytes) {
+    const std::size_t first = static_cast<std::size_t>(page) * kPageSize + offset;
+    if (page < 1 || first + bytes.size() > kFlashPages * kPageSize) {
+        throw MachineError(std::to_string(bytes.size()) + " bytes at flash page " +
+                           std::to_string(page) + " offset " + std::to_string(offset) +
+                           " do not lie in pages 1 to " + std::to_string(kFlashPages - 1));
+    }
+    std::copy(bytes.begin(), bytes.end(),
+              m_state->flash.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+std::uint8_t Machine::readMemory(std::uint16_t address) const {
+    return m_state->read(address);
+}
+
+void Machine::setFrameLabels(std::uint16_t frameBegin, std::uint16_t frameShown) {
+    m_state->haveLabels = true;
+    m_state->frameBegin = frameBegin;
+    m_state->frameShown = frameShown;
+}
+
+void Machine::pressKey(Key key, std::uint64_t at) {
+    auto& events = m_state->keyEvents;
+    events.push_back({at, key, true});
+    std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(m_state->nextKeyEvent),
+                     events.end(), [](const auto& a, const auto& b) { return a.at < b.at; });
+}
+
+void Machine::releaseKey(Key key, std::uint64_t at) {
+    auto& events = m_state->keyEvents;
+    events.push_back({at, key, false});
+    std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(m_state->nextKeyEvent),
+                     events.end(), [](const auto& a, const auto& b) { return a.at < b.at; });
+}
+
+void Machine::pressKeyAtFrame(Key key, std::size_t frame) {
+    m_state->framePresses.emplace(frame, key);
+}
+
+void Machine::setBcall(std::uint16_t address, Bcall call, std::uint64_t cost) {
+    m_state->bcallTable[address] = {std::move(call), cost};
+}
+
+void Machine::onFrameShown(std::function<void(const FrameTiming&)> callback) {
+    m_state->frameCallback = std::move(callback);
+}
+
+void Machine::onTick(std::uint64_t period, std::function<void(std::uint64_t)> callback) {
+    State& s = *m_state;
+    s.tickPeriod = period;
+    s.tickCallback = std::move(callback);
+    s.nextSample = period == 0 || !s.tickCallback ? kNever : (s.now / period + 1) * period;
+}
+
+RunResult Machine::run(std::uint64_t tStateLimit) {
+    State& s = *m_state;
+    RunResult result;
+    s.eventAt = s.nextEvent();
+    while (s.fault.empty()) {
+        if (s.now >= tStateLimit) {
+            s.setFault("the T-state limit of " + std::to_string(tStateLimit) + " was reached");
+            break;
+        }
+        if (s.now >= s.eventAt) {
+            s.handleEvents();
+            s.eventAt = s.nextEvent();
+        }
+        if (z80ex_last_op_type(s.cpu) == 0) {
+            if ((s.interruptStatus & s.interruptMask & kTimerBits) != 0) {
+                const int taken = z80ex_int(s.cpu);
+                if (taken > 0) {
+                    ++s.interrupts;
+                    s.now += static_cast<std::uint64_t>(taken);
+                    continue;
+                }
+            }
+            const std::uint16_t pc = s.reg(regPC);
+            if (pc == kOsReturn) {
+                result.returned = true;
+                break;
+            }
+            if (pc == kBcallEntry) {
+                s.bcall();
+                continue;
+            }
+            if (!s.executable(pc)) {
+                s.setFault("code ran at " + hex4(pc) + ", outside the program and the OS routines");
+                break;
+            }
+            if (pc == kInterruptHandler && s.reg(regIY) != kOsFlags) {
+                s.setFault("the OS interrupt handler ran with IY = " + hex4(s.reg(regIY)) +
+                           " instead of " + hex4(kOsFlags));
+                break;
+            }
+            if (z80ex_doing_halt(s.cpu) && !s.reg(regIFF1)) {
+                // The CPU stays on the halt until an interrupt comes.
+                s.setFault("halt at " + hex4(pc) + " with interrupts disabled");
+                break;
+            }
+            if (s.haveLabels && !z80ex_doing_halt(s.cpu)) {
+                if (pc == s.frameBegin) s.reachFrameBegin();
+                if (pc == s.frameShown) s.reachFrameShown();
+            }
+        }
+        s.stepStart = s.now;
+        s.now += static_cast<std::uint64_t>(z80ex_step(s.cpu));
+    }
+    s.endFrames();
+    result.fault = s.fault;
+    result.tStates = s.now;
+    return result;
+}
+
+std::uint64_t Machine::tStates() const noexcept {
+    return m_state->now;
+}
+
+CpuState Machine::cpu() const {
+    const State& s = *m_state;
+    return {s.reg(regPC), s.reg(regSP), s.reg(regIY), static_cast<int>(s.reg(regIM)),
+            s.reg(regIFF1) != 0};
+}
+
+std::uint16_t Machine::registerValue(Register r) const {
+    return m_state->reg(z80Register(r));
+}
+
+void Machine::setRegister(Register r, std::uint16_t value) {
+    z80ex_set_reg(m_state->cpu, z80Register(r), value);
+}
+
+const Lcd& Machine::lcd() const noexcept {
+    return m_state->lcd;
+}
+Lcd& Machine::lcd() noexcept {
+    return m_state->lcd;
+}
+
+TIFunctions::BitString Machine::lcdPicture() const {
+    return m_state->lcd.picture();
+}
+
+const std::vector<FrameTiming>& Machine::frames() const noexcept {
+    return m_state->frames;
+}
+
+std::size_t Machine::interruptsTaken() const noexcept {
+    return m_state->interrupts;
+}
+
+const std::vector<std::uint16_t>& Machine::bcalls() const noexcept {
+    return m_state->bcallsMade;
+}
+
+ExitCheck Machine::exitCheck() const {
+    const State& s = *m_state;
+    const CpuState state = cpu();
+    ExitCheck check;
+    check.stack = state.sp == static_cast<std::uint16_t>(s.entrySp + 2);
+    check.flags = state.iy == kOsFlags;
+    check.mode1 = state.im == 1;
+    check.interrupts = state.iff1;
+    const auto picture = s.lcd.picture();
+    check.screenClear =
+        s.lcd.displayOn() && std::all_of(picture.bytes().begin(), picture.bytes().end(),
+                                         [](std::uint8_t b) { return b == 0; });
+    return check;
+}
+
+}  // namespace emulator

@@ -1,0 +1,3 @@
+; Assembles with a warning only: the player build must refuse it.
+        .text
+        .db 300
