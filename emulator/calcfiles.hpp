@@ -1,0 +1,58 @@
+#pragma once
+
+// Calculator variables put where the 83 Plus OS keeps them, and the OS's symbol search over them.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "machine.hpp"
+#include "tifile.hpp"
+
+namespace emulator {
+
+// The OS's first floating-point register: a variable's type and name for the symbol search.
+inline constexpr std::uint16_t kOp1 = 0x8478;
+// The OS's free RAM lies from the address in kFps up to the one in kOps.
+inline constexpr std::uint16_t kFps = 0x9824;
+inline constexpr std::uint16_t kOps = 0x9828;
+// The symbol table of programs and AppVars grows down from here; RAM variables stay below it,
+// kSymbolEntry bytes a variable.
+inline constexpr std::uint16_t kSymbolTable = 0xFE66;
+inline constexpr std::size_t kSymbolEntry = 16;
+// _ChkFindSym: finds the variable named in OP1.
+inline constexpr std::uint16_t kChkFindSym = 0x42F1;
+// T-states the search takes.
+inline constexpr std::uint64_t kChkFindSymCost = 3'000;
+// An archived variable in flash: a status byte (valid), the entry's length after these three
+// bytes, type, a second type byte, version, the VAT address and page it had, the name's length
+// and the name; then the variable's data.
+inline constexpr std::uint8_t kArchiveValid = 0xFC;
+inline constexpr std::uint8_t kArchiveDeleted = 0xF0;
+inline constexpr std::size_t kArchiveHeader = 10;  // up to the name
+// Where the archive's first variable begins: a deleted entry fills the flash before it, as on a
+// calculator that has archived and deleted before.
+inline constexpr int kArchivePage = 1;
+inline constexpr std::size_t kArchiveStart = 0x2F31;
+
+// Where a variable went.
+struct PlacedVariable {
+    pack::Variable variable;
+    int page = 0;               // its flash page, 0 when in RAM
+    std::uint16_t address = 0;  // RAM: its data (the size word); archive: its entry in bank A
+};
+
+// Puts variables into machine as the OS holds them after a transfer: the one program as Asm(
+// starts it (its code at kProgramStart), the other variables in RAM after it or, archived, in
+// flash from kArchivePage on, the free RAM after them; answers _ChkFindSym from them. Returns where
+// each went, the program first. Throws MachineError for no program or several, a program that is
+// not an assembly program, two variables of one name, or variables that do not fit RAM or flash.
+std::vector<PlacedVariable> installVariables(Machine& machine,
+                                             const std::vector<pack::Variable>& variables);
+
+// The program's code from variable's data: without its size word and the assembly prefix.
+// Throws MachineError when it is not an assembly program.
+std::vector<std::uint8_t> programCode(const pack::Variable& variable);
+
+}  // namespace emulator

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pack {
+
+// The calculators a video is packed for.
+enum class Model {
+    Ti83Plus,  // TI-83 Plus, TI-84 Plus and their SE models: Asm( program and AppVars
+    Ti83,      // TI-83 with ROM 1.x: one Send(9 program
+};
+
+// The free RAM of a TI-83 Plus or TI-83 for a video: the converter's budget for data played from
+// RAM.
+inline constexpr std::size_t kRamBudget = 24'000;
+// The archive of a TI-84 Plus: the most an 83 Plus family video may hold.
+inline constexpr std::size_t kArchiveLimit = 480 * 1024;
+// Records in one AppVar at most: each must fit the free RAM the calculator receives it in.
+inline constexpr std::size_t kAppVarRecords = 16'000;
+// Records of a TI-83 program at most: it lives in the TI-83's RAM with its player.
+inline constexpr std::size_t kTi83Limit = 26'000;
+// The most AppVars one video uses: their names end in 0-9 and A-Z.
+inline constexpr std::size_t kMaxAppVars = 36;
+
+// Data a model cannot hold, or a record that cannot be packed; what() says why.
+class PackError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// What to pack and how.
+struct PackRequest {
+    Model model = Model::Ti83Plus;
+    std::string name;      // the program's name, valid (nameProblem is empty)
+    std::string comment;   // the files' comment field
+    bool archive = false;  // Ti83Plus: the AppVars go to the archive even if they fit in RAM
+};
+
+// One file to write: its name within the output folder and its bytes.
+struct OutputFile {
+    std::string fileName;
+    std::vector<std::uint8_t> bytes;
+};
+
+// The files for request: the player (the program's bytes from its first instruction to its
+// data label) with the records of data, whose sizes in order are recordSizes.
+// Ti83Plus: NAME.8xp, holding the player and the names of the AppVars, one .8xv per AppVar of
+// whole records (archived when request.archive, or when the records and the program twice, as
+// Asm( copies it, pass kRamBudget), and NAME.8xg
+// with all of them; when they pass a file's 64 KB, NAME-1.8xg, NAME-2.8xg, ... instead.
+// Ti83: data past kTi83Limit are refused; the TI-83 player is not written yet, so every Ti83
+// request ends in PackError. Throws PackError when the data exceed the model's limit, a record
+// is larger than an AppVar, or the sizes do not add up to the data.
+std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,
+                                  std::span<const std::uint8_t> data,
+                                  std::span<const std::size_t> recordSizes);
+
+// The names of the AppVars a Ti83Plus program plays, in order, from its code (the program's
+// content after the assembly prefix) whose table starts at tableOffset. Throws PackError when the
+// table does not lie in the code.
+std::vector<std::string> appVarTable(std::span<const std::uint8_t> code, std::size_t tableOffset);
+
+// The AppVar names a Ti83Plus video named name uses: name cut to 7 characters and a suffix.
+std::vector<std::string> appVarNames(const std::string& name, std::size_t count);
+
+}  // namespace pack

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "packer.hpp"
+
+namespace pack {
+
+// What kelvonar-pack's command line asks for.
+struct PackOptions {
+    std::string dataPath;                // the data file, my.z80
+    Model model = Model::Ti83Plus;       // --model
+    std::optional<std::string> name;     // --name; default: from the data file's name
+    std::string outputFolder = ".";      // --output
+    std::optional<std::string> comment;  // --comment; default: the program and its version
+    bool archive = false;                // --archive
+    bool help = false;
+    bool version = false;
+};
+
+// Parses the arguments after the program name. Throws support::UsageError, also for an invalid
+// --name.
+PackOptions parsePackArguments(const std::vector<std::string>& arguments);
+
+// The text of --help.
+std::string packUsage();
+
+// Reads and checks the data file, packs it for the model and writes the files into the output
+// folder, all or none, printing each path written to out, one a line. Throws support::FileError
+// (an unreadable or malformed data file, data the model cannot hold, an unwritable folder) and
+// player::AnimationError (records that do not decode).
+void runPack(const PackOptions& options, std::ostream& out);
+
+}  // namespace pack
