@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <ostream>
+#include <span>
 #include <sstream>
 
 #include "animation.hpp"
@@ -83,26 +87,85 @@ std::string exitProblems(const ExitCheck& check, const CpuState& cpu) {
 }
 
 void writeCycles(const std::string& path, const std::vector<FrameTiming>& frames,
-                 const std::vector<TIFunctions::Record>& records) {
+                 const std::vector<std::uint8_t>& codeTypes) {
     std::ostringstream csv;
     csv << "frame,code_type,used,waited\n";
     for (const FrameTiming& frame : frames) {
         csv << frame.frame << ',';
-        if (frame.frame < records.size()) csv << records[frame.frame].codeType;
+        if (frame.frame < codeTypes.size()) csv << int{codeTypes[frame.frame]};
         csv << ',' << frame.used() << ',' << frame.waited << '\n';
     }
     support::writeFileAtomic(path, csv.str());
 }
 
-void writeFrames(const std::string& folder, const std::vector<TIFunctions::BitString>& pictures) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    if (error) throw support::FileError(folder, error.message());
-    for (std::size_t k = 0; k < pictures.size(); ++k) {
-        conversion::SavePbm(pictures[k], Lcd::kWidth, Lcd::kHeight,
-                            (fs::path(folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string());
-    }
+// The code type of every record of data, a byte each, decoding the records one after another on
+// one screen. Throws TIFunctions::RecordError.
+std::vector<std::uint8_t> recordCodeTypes(std::span<const std::uint8_t> data) {
+    TIFunctions::RecordDecoder decoder(data, player::ScreenSize{}.pixels());
+    std::vector<std::uint8_t> codeTypes;
+    while (decoder.next())
+        codeTypes.push_back(static_cast<std::uint8_t>(decoder.header().codeType));
+    return codeTypes;
 }
+
+// What the run writes as it goes, one LCD picture at a time, so that no output keeps every
+// picture. The machine calls it from inside the emulated CPU, so an error is kept to be thrown
+// once the run is over rather than thrown through the emulator.
+class FrameOutputs {
+  public:
+    FrameOutputs(const EmuOptions& options, std::size_t records) {
+        if (options.framesFolder) {
+            std::error_code error;
+            fs::create_directories(*options.framesFolder, error);
+            if (error) throw support::FileError(*options.framesFolder, error.message());
+            m_folder = *options.framesFolder;
+        }
+        if (options.checkFolder) {
+            m_check.emplace(*options.checkFolder, records, player::ScreenSize{});
+        }
+        if (options.gifPath) m_gif = player::openGif(*options.gifPath, {player::ScreenSize{}, 4});
+    }
+
+    // The picture of frame k, as the LCD shows it once the frame is complete.
+    void frameShown(std::size_t k, const TIFunctions::BitString& picture) {
+        guard([&] {
+            if (m_folder) {
+                conversion::savePbm(
+                    picture, Lcd::kWidth, Lcd::kHeight,
+                    (fs::path(*m_folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string());
+            }
+            if (m_check) m_check->add(picture);
+        });
+    }
+    // The picture the LCD shows at a tenth of a second.
+    void gifPicture(const TIFunctions::BitString& picture) {
+        guard([&] {
+            if (m_gif) m_gif->add(picture);
+        });
+    }
+    // Ends the GIF and throws the first error of the run, if any.
+    void finish() {
+        if (m_error) std::rethrow_exception(m_error);
+        if (m_gif) m_gif->finish();
+    }
+    const player::CanvasCheck* check() const { return m_check ? &*m_check : nullptr; }
+
+  private:
+    template <typename Step>
+    void guard(Step step) {
+        if (m_error) return;
+        try {
+            step();
+        } catch (...) {
+            m_error = std::current_exception();
+        }
+    }
+
+    std::optional<std::string> m_folder;
+    std::optional<player::CanvasCheck> m_check;
+    std::unique_ptr<player::FrameSink> m_gif;
+    std::exception_ptr m_error;
+};
 
 }  // namespace
 
@@ -122,9 +185,7 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     options.files = parsed.operands();
     if (options.files.empty()) throw support::UsageError("no data file given");
     if (const auto model = parsed.value("--model")) {
-        if (*model == "ti83")
-            throw support::UsageError("--model ti83: the TI-83 is not emulated yet");
-        if (*model != "ti83plus")
+        if (*model != "ti83plus" && *model != "ti83")
             throw support::UsageError("--model is ti83plus or ti83, not \"" + *model + "\"");
         options.model = *model;
     }
@@ -136,6 +197,8 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     options.plotPath = parsed.value("--plot");
     if (const auto hz = parsed.value("--hz"))
         options.timerHz = static_cast<double>(support::wholeNumber("--hz", *hz, 1, kMaxHz));
+    else if (options.model == "ti83")
+        options.timerHz = kTi83TimerRates[3];
     if (const auto frame = parsed.value("--press-clear-at")) {
         options.pressClearAt =
             static_cast<std::size_t>(support::wholeNumber("--press-clear-at", *frame, 0, 99999999));
@@ -145,16 +208,28 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
 
     const auto player = parsed.value("--player");
     const auto symbols = parsed.value("--symbols");
-    if (player.has_value() != symbols.has_value())
+    if (options.model != "ti83" && player.has_value() != symbols.has_value())
         throw support::UsageError("--player and --symbols go together");
-#if defined(KELVONAR_PLAYER_BIN) && defined(KELVONAR_PLAYER_SYM)
-    options.playerPath = player.value_or(KELVONAR_PLAYER_BIN);
-    options.symbolsPath = symbols.value_or(KELVONAR_PLAYER_SYM);
+    if (options.model == "ti83") {
+        // The .83p file holds its player; only its labels are needed.
+        if (player) throw support::UsageError("--model ti83 takes --symbols only");
+#if defined(KELVONAR_PLAYER83_SYM)
+        options.symbolsPath = symbols.value_or(KELVONAR_PLAYER83_SYM);
 #else
-    if (!player) throw support::UsageError("this build has no player: give --player and --symbols");
-    options.playerPath = *player;
-    options.symbolsPath = *symbols;
+        if (!symbols) throw support::UsageError("this build has no TI-83 player: give --symbols");
+        options.symbolsPath = *symbols;
 #endif
+    } else {
+#if defined(KELVONAR_PLAYER_BIN) && defined(KELVONAR_PLAYER_SYM)
+        options.playerPath = player.value_or(KELVONAR_PLAYER_BIN);
+        options.symbolsPath = symbols.value_or(KELVONAR_PLAYER_SYM);
+#else
+        if (!player)
+            throw support::UsageError("this build has no player: give --player and --symbols");
+        options.playerPath = *player;
+        options.symbolsPath = *symbols;
+#endif
+    }
     for (const auto& output : {options.gifPath, options.cyclesPath, options.plotPath}) {
         for (const std::string& file : options.files) {
             if (output && fs::path(*output) == fs::path(file))
@@ -166,16 +241,19 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
 
 std::string emuUsage() {
     return "Usage: kelvonar-emu [OPTIONS] DATA\n"
-           "       kelvonar-emu [--model ti83plus] [OPTIONS] FILES...\n"
-           "Runs the calculator player in an emulated TI-83 Plus and reports how long each\n"
-           "frame takes: on the frame records of DATA (a my.z80 file), or as the calculator\n"
-           "runs the files kelvonar-pack made (.8xp, .8xv, .8xg): the AppVars in RAM or in\n"
-           "the archive as each file says, the program started as Asm( does.\n"
+           "       kelvonar-emu [--model ti83plus|ti83] [OPTIONS] FILES...\n"
+           "Runs the calculator player in an emulated TI-83 Plus or TI-83 and reports how long\n"
+           "each frame takes: on the frame records of DATA (a my.z80 file), or as the\n"
+           "calculator runs the files kelvonar-pack made: for the TI-83 Plus (.8xp, .8xv,\n"
+           "and .8xg) the AppVars in RAM or in the archive as each file says, the program\n"
+           "started as Asm( does; for the TI-83 (.83p) the program started as Send(9 does.\n"
            "\n"
-           "  --model ti83plus      the calculator (the TI-83 is not emulated yet)\n"
+           "  --model ti83plus      TI-83 Plus (the default)\n"
+           "  --model ti83          TI-83 (ROM 1.x): .83p files only; its player is in the file\n"
            "  --player BIN          the player's bytes (first byte at 0x9D95); default: the one\n"
            "                        this build assembled\n"
-           "  --symbols SYM         its labels, as z80-unknown-coff-nm lists them (with --player)\n"
+           "  --symbols SYM         its labels, as z80-unknown-coff-nm lists them (with --player;\n"
+           "                        for the TI-83 alone, the player linked at 0)\n"
            "  --frames DIR          the LCD at each frame as DIR/NNNNNNNN.pbm, from 00000000\n"
            "  --check DIR           compare the frames with the canvases of\n"
            "                        kelvonar --dump-canvases\n"
@@ -184,7 +262,8 @@ std::string emuUsage() {
            "  --cycles FILE         CSV: frame,code_type,used,waited (T-states)\n"
            "  --plot FILE.png       T-states used per frame against the 450,000 budget\n"
            "  --hz N                timer interrupts a second (default 118; the 83 Plus has 560,\n"
-           "                        248, 170 and 118)\n"
+           "                        248, 170 and 118; the TI-83 about 500, 214, 136 and 97,\n"
+           "                        default 97, drifting with its batteries)\n"
            "  --press-clear-at N    press [CLEAR] when frame N (from 0) begins\n"
            "  -h, --help            this text\n"
            "  --version             the version\n"
@@ -197,16 +276,24 @@ std::string emuUsage() {
 int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
     const std::string& firstPath = options.files.front();
     const bool calculatorFiles = isCalculatorFile(firstPath);
+    const bool ti83 = options.model == "ti83";
+    const pack::Family family = ti83 ? pack::Family::Ti83 : pack::Family::Ti83Plus;
     std::vector<pack::Variable> variables;
     std::vector<std::uint8_t> data;
     if (calculatorFiles) {
         for (const std::string& path : options.files) {
             pack::CalcFile file = pack::readCalcFile(readBinary(path), path);
-            if (file.family != pack::Family::Ti83Plus)
-                throw support::FileError(path, "is not a file for the TI-83 Plus family");
+            if (file.family != family) {
+                throw support::FileError(path, ti83 ? "is not a file for the TI-83"
+                                                    : "is not a file for the TI-83 Plus family");
+            }
             for (auto& variable : file.variables)
                 variables.push_back(std::move(variable));
         }
+    } else if (ti83) {
+        throw support::FileError(firstPath,
+                                 "is no .83p file: --model ti83 plays what kelvonar-pack "
+                                 "--model ti83 wrote");
     } else {
         if (options.files.size() > 1) {
             throw support::FileError(options.files[1],
@@ -218,22 +305,51 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
         if (output) support::checkWritable(*output);
     }
 
-    const std::vector<std::uint8_t> player = readBinary(options.playerPath);
     const Symbols symbols = Symbols::read(options.symbolsPath);
-    const std::uint16_t dataAddress = symbols.at("player_data");
-    if (dataAddress < kProgramStart || dataAddress > kProgramStart + player.size()) {
-        throw support::FileError(options.symbolsPath, "player_data " + hex4(dataAddress) +
-                                                          " does not lie in the player's bytes");
-    }
-    const std::size_t playerLength = dataAddress - kProgramStart;
-
-    Machine machine(options.timerHz);
+    Machine machine(options.timerHz, 1, ti83 ? MachineModel::Ti83 : MachineModel::Ti83Plus);
     bool failed = false;
     const auto fail = [&](const std::string& message) {
         err << "kelvonar-emu: " << message << '\n';
         failed = true;
     };
-    if (calculatorFiles) {
+    // The player's labels lie this far from the symbols' addresses (the TI-83 player is linked
+    // at 0 and runs where its program lies).
+    std::uint16_t labelBase = 0;
+    if (ti83) {
+        Send9Start start;
+        try {
+            start = startSend9(machine, variables);
+        } catch (const MachineError& error) {
+            throw support::FileError(firstPath, error.what());
+        }
+        labelBase = start.binary;
+        const PlacedVariable& program =
+            *std::find_if(start.placed.begin(), start.placed.end(), [](const PlacedVariable& p) {
+                return p.variable.type == pack::kProgramType ||
+                       p.variable.type == pack::kProtectedProgramType;
+            });
+        // The records lie behind their size word at player_data.
+        const auto& bytes = program.variable.data;
+        const std::size_t at = start.binary - program.address + symbols.at("player_data");
+        const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
+        if (at + 2 + size > bytes.size()) {
+            throw support::FileError(firstPath, "the program " + program.variable.name +
+                                                    " holds no records where " +
+                                                    options.symbolsPath + " says");
+        }
+        data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size));
+    }
+    const std::vector<std::uint8_t> player =
+        ti83 ? std::vector<std::uint8_t>{} : readBinary(options.playerPath);
+    const std::uint16_t dataAddress = ti83 ? 0 : symbols.at("player_data");
+    if (!ti83 && (dataAddress < kProgramStart || dataAddress > kProgramStart + player.size())) {
+        throw support::FileError(options.symbolsPath, "player_data " + hex4(dataAddress) +
+                                                          " does not lie in the player's bytes");
+    }
+    const std::size_t playerLength = ti83 ? 0 : dataAddress - kProgramStart;
+
+    if (calculatorFiles && !ti83) {
         // The program runs as the calculator's OS would start it; its AppVars give the records.
         std::vector<PlacedVariable> placed;
         try {
@@ -266,7 +382,7 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
         } catch (const pack::PackError& error) {
             throw support::FileError(firstPath, error.what());
         }
-    } else {
+    } else if (!ti83) {
         // The records in one AppVar in RAM, which the program names after the player.
         std::vector<std::uint8_t> program = {0xBB, 0x6D};
         program.insert(program.end(), player.begin(),
@@ -289,23 +405,24 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
             throw support::FileError(firstPath, error.what());
         }
     }
-    std::vector<TIFunctions::Record> records;
+    std::vector<std::uint8_t> records;
     std::optional<std::string> decodeFault;
     try {
-        records = player::decodeAnimation(firstPath, data, player::ScreenSize{}).records;
-    } catch (const player::AnimationError& error) {
-        decodeFault = error.what();
+        records = recordCodeTypes(data);
+    } catch (const TIFunctions::RecordError& error) {
+        decodeFault = player::AnimationError(firstPath, error).what();
     }
-    machine.setFrameLabels(symbols.at("frame_begin"), symbols.at("frame_shown"));
+    machine.setFrameLabels(static_cast<std::uint16_t>(labelBase + symbols.at("frame_begin")),
+                           static_cast<std::uint16_t>(labelBase + symbols.at("frame_shown")));
     if (options.pressClearAt) machine.pressKeyAtFrame(kKeyClear, *options.pressClearAt);
 
-    std::vector<TIFunctions::BitString> pictures;
-    machine.onFrameShown([&](const FrameTiming&) { pictures.push_back(machine.lcdPicture()); });
-    std::vector<TIFunctions::BitString> gifPictures;
+    FrameOutputs outputs(options, records.size());
+    machine.onFrameShown(
+        [&](const FrameTiming& frame) { outputs.frameShown(frame.frame, machine.lcdPicture()); });
     if (options.gifPath) {
-        gifPictures.push_back(machine.lcdPicture());
+        outputs.gifPicture(machine.lcdPicture());
         machine.onTick(kGifPeriod,
-                       [&](std::uint64_t) { gifPictures.push_back(machine.lcdPicture()); });
+                       [&](std::uint64_t) { outputs.gifPicture(machine.lcdPicture()); });
     }
     const RunResult result =
         machine.run(kLimitSpare + kLimitPerRecord * static_cast<std::uint64_t>(records.size() + 1));
@@ -316,10 +433,7 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
 
     if (options.cyclesPath) writeCycles(*options.cyclesPath, frames, records);
     if (options.plotPath) writeCyclePlot(*options.plotPath, frames);
-    if (options.framesFolder) writeFrames(*options.framesFolder, pictures);
-    if (options.gifPath) {
-        player::writeGif(*options.gifPath, gifPictures, {player::ScreenSize{}, 4});
-    }
+    outputs.finish();
 
     // The summary.
     out << "frames shown: " << frames.size() << " of " << records.size() << '\n';
@@ -366,15 +480,8 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
         fail("[CLEAR] went down at frame " + std::to_string(*options.pressClearAt) +
              ", but the player showed " + std::to_string(frames.size()) + " frames");
     }
-    if (options.checkFolder) {
-        player::Animation shown;
-        shown.path = firstPath;
-        for (const auto& picture : pictures) {
-            TIFunctions::Record record;
-            record.screen = picture;
-            shown.records.push_back(std::move(record));
-        }
-        const player::CheckReport report = player::checkCanvases(shown, *options.checkFolder);
+    if (const player::CanvasCheck* check = outputs.check()) {
+        const player::CheckReport& report = check->report();
         out << player::describeCheck(report, options.lossy);
         if (!report.passed(options.lossy)) fail("the LCD frames do not match the canvases");
     }

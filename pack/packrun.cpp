@@ -82,11 +82,11 @@ std::string packUsage() {
 
 void runPack(const PackOptions& options, std::ostream& out) {
     std::vector<std::uint8_t> data = player::readDataFile(options.dataPath);
-    const player::Animation animation =
-        player::decodeAnimation(options.dataPath, std::move(data), player::ScreenSize{});
+    // The records are decoded one at a time: only their sizes are kept.
+    const player::FrameRecords records(options.dataPath, std::move(data), player::ScreenSize{});
     std::vector<std::size_t> sizes;
-    for (const auto& record : animation.records)
-        sizes.push_back(record.size);
+    for (auto decoder = records.decoder(); decoder.next();)
+        sizes.push_back(decoder.header().size);
 
     PackRequest request;
     request.model = options.model;
@@ -96,7 +96,10 @@ void runPack(const PackOptions& options, std::ostream& out) {
     const auto player = builtPlayer(options.model);
     std::vector<OutputFile> packed;
     try {
-        packed = packVideo(request, player, animation.bytes, sizes);
+        std::vector<std::uint16_t> moved;
+        if (options.model == Model::Ti83 && !player.empty())
+            moved = relocations(player, builtTi83PlayerMoved(0x100), builtTi83PlayerMoved(1));
+        packed = packVideo(request, player, records.bytes(), sizes, moved);
         if (player.empty()) throw PackError("this build has no player for the model");
     } catch (const PackError& error) {
         throw support::FileError(options.dataPath, error.what());

@@ -40,7 +40,63 @@ struct ScreenSize {
     }
 };
 
-// A data file and its decoded frame records.
+// A data file's bytes, checked to decode as frame records, with a screen every so many records
+// to seek from. Memory: the bytes and at most about 16 MiB of screens, whatever the number of
+// records.
+class FrameRecords {
+  public:
+    // Memory given to the kept screens.
+    static constexpr std::size_t kKeyScreenBytes = std::size_t{16} << 20;
+
+    // Decodes every record of bytes once, for a screen of the given size, keeping screens of at
+    // most about keyBytes bytes in all (16 or more screens); path names the file in errors.
+    // Throws AnimationError.
+    FrameRecords(std::string path, std::vector<std::uint8_t> bytes, ScreenSize size,
+                 std::size_t keyBytes = kKeyScreenBytes);
+
+    const std::string& path() const noexcept { return m_path; }
+    ScreenSize size() const noexcept { return m_size; }
+    // The bytes of the data lines.
+    const std::vector<std::uint8_t>& bytes() const noexcept { return m_bytes; }
+    // Number of records, one per frame.
+    std::size_t frames() const noexcept { return m_frames; }
+    // A decoder at the first record.
+    TIFunctions::RecordDecoder decoder() const;
+    // Sets decoder, a decoder of these bytes, to the latest kept screen at or before the one
+    // after record k, unless it already stands between that screen and record k.
+    void seek(TIFunctions::RecordDecoder& decoder, std::size_t k) const;
+
+  private:
+    // The decoder's state after count records.
+    struct KeyScreen {
+        std::size_t count = 0;
+        std::size_t position = 0;
+        TIFunctions::BitString screen;
+    };
+
+    std::string m_path;
+    ScreenSize m_size;
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_frames = 0;
+    std::size_t m_keyInterval = 0;  // records from one kept screen to the next
+    std::vector<KeyScreen> m_keys;  // the states after 0, m_keyInterval, 2 m_keyInterval, ...
+};
+
+// The screens of FrameRecords in any order, decoding forward from the nearest kept screen.
+class FrameCursor {
+  public:
+    explicit FrameCursor(const FrameRecords& records);
+
+    // The screen after record k, k below records.frames().
+    const TIFunctions::BitString& screen(std::size_t k);
+
+  private:
+    const FrameRecords* m_records;
+    TIFunctions::RecordDecoder m_decoder;
+};
+
+// A data file and its decoded frame records, every screen kept: for small files only (FrameRecords
+// keeps a few).
 struct Animation {
     std::string path;
     ScreenSize size;
@@ -53,8 +109,5 @@ struct Animation {
 
 // Decodes bytes as frame records for a screen of the given size. Throws AnimationError.
 Animation decodeAnimation(std::string path, std::vector<std::uint8_t> bytes, ScreenSize size);
-
-// Reads the data file at path and decodes it. Throws DataFileError or AnimationError.
-Animation loadAnimation(const std::string& path, ScreenSize size);
 
 }  // namespace player

@@ -11,12 +11,13 @@
 #include <set>
 #include <sstream>
 
+#include "fileerror.hpp"
 #include "tifunctions.hpp"
 
 namespace player {
 
 CanvasError::CanvasError(std::string path, std::string reason)
-    : std::runtime_error(path + ": " + reason),
+    : std::runtime_error(support::shownPath(path) + ": " + reason),
       m_path(std::move(path)),
       m_reason(std::move(reason)) {}
 
@@ -25,6 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMaxSide = 65535;
+// Largest canvas file read: a plain picture of the largest screen, with room to spare.
+constexpr std::uintmax_t kMaxPbmBytes = std::uintmax_t{64} << 20;
 constexpr int kTenthFrame = 10;
 
 // Reads the header fields and the raster of a PBM file.
@@ -40,9 +43,27 @@ class PbmScanner {
         Canvas canvas;
         canvas.width = number("the width");
         canvas.height = number("the height");
-        canvas.bits = TIFunctions::BitString::filled(
-            static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height),
-            false);
+        const std::size_t pixels =
+            static_cast<std::size_t>(canvas.width) * static_cast<std::size_t>(canvas.height);
+        if (!plain) {
+            // Exactly one white-space character ends the header.
+            if (m_pos >= m_data.size() || !isSpace(m_data[m_pos]))
+                fail("no white space after the height");
+            ++m_pos;
+        }
+        // The picture's bytes must be there before its memory is taken: a plain picture has a
+        // character per pixel at least, a binary one a bit per pixel, rows in whole bytes.
+        const std::size_t have = m_data.size() - m_pos;
+        if (plain && have < pixels) {
+            fail("the picture data ends early: " + std::to_string(have) + " bytes for " +
+                 std::to_string(pixels) + " pixels");
+        }
+        const std::size_t need = rowBytes(canvas.width) * static_cast<std::size_t>(canvas.height);
+        if (!plain && have < need) {
+            fail("the picture data ends early: " + std::to_string(have) + " of " +
+                 std::to_string(need) + " bytes");
+        }
+        canvas.bits = TIFunctions::BitString::filled(pixels, false);
         if (plain) {
             readPlain(canvas);
         } else {
@@ -54,6 +75,7 @@ class PbmScanner {
   private:
     [[noreturn]] void fail(const std::string& reason) const { throw CanvasError(m_path, reason); }
 
+    static std::size_t rowBytes(int width) { return (static_cast<std::size_t>(width) + 7) / 8; }
     static bool isSpace(char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
     }
@@ -86,22 +108,13 @@ class PbmScanner {
         return static_cast<int>(value);
     }
     void readBinary(Canvas& canvas) {
-        // Exactly one white-space character ends the header.
-        if (m_pos >= m_data.size() || !isSpace(m_data[m_pos]))
-            fail("no white space after the height");
-        ++m_pos;
-        const std::size_t rowBytes = (static_cast<std::size_t>(canvas.width) + 7) / 8;
-        const std::size_t need = rowBytes * static_cast<std::size_t>(canvas.height);
+        const std::size_t need = rowBytes(canvas.width) * static_cast<std::size_t>(canvas.height);
         const std::size_t have = m_data.size() - m_pos;
-        if (have < need) {
-            fail("the picture data ends early: " + std::to_string(have) + " of " +
-                 std::to_string(need) + " bytes");
-        }
         if (have > need) fail("data follows the picture");
         std::size_t at = 0;
         for (int y = 0; y < canvas.height; ++y) {
             const auto* row = reinterpret_cast<const unsigned char*>(m_data.data()) + m_pos +
-                              static_cast<std::size_t>(y) * rowBytes;
+                              static_cast<std::size_t>(y) * rowBytes(canvas.width);
             for (int x = 0; x < canvas.width; ++x, ++at)
                 canvas.bits.setBit(at, (row[x / 8] >> (7 - x % 8)) & 1U);
         }
@@ -155,6 +168,13 @@ Canvas parsePbm(std::string_view data, const std::string& path) {
 Canvas readPbm(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw CanvasError(path, std::strerror(errno));
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (!error && size > kMaxPbmBytes) {
+        throw CanvasError(path, "the file is " + std::to_string(size) +
+                                    " bytes; a canvas may have at most 64 MiB (" +
+                                    std::to_string(kMaxPbmBytes) + " bytes)");
+    }
     std::ostringstream data;
     data << file.rdbuf();
     if (file.bad()) throw CanvasError(path, "cannot be read");
@@ -168,7 +188,8 @@ bool CheckReport::passed(bool lossy) const {
     });
 }
 
-CheckReport checkCanvases(const Animation& animation, const std::string& folder) {
+CanvasCheck::CanvasCheck(const std::string& folder, std::size_t frames, ScreenSize size)
+    : m_size(size) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         throw CanvasError(folder, fs::exists(folder, error) ? "not a folder" : "no such folder");
@@ -179,11 +200,10 @@ CheckReport checkCanvases(const Animation& animation, const std::string& folder)
             numbers.insert(*number);
         }
     }
-    CheckReport report;
-    report.folder = folder;
-    report.records = animation.records.size();
-    report.canvases = numbers.size();
-    report.pixelsPerFrame = animation.size.pixels();
+    m_report.folder = folder;
+    m_report.records = frames;
+    m_report.canvases = numbers.size();
+    m_report.pixelsPerFrame = size.pixels();
     if (!numbers.empty() && *numbers.rbegin() != numbers.size() - 1) {
         std::size_t missing = 0;
         while (numbers.count(missing) != 0)
@@ -192,58 +212,76 @@ CheckReport checkCanvases(const Animation& animation, const std::string& folder)
                                       ".pbm, though the canvases are numbered up to " +
                                       TIFunctions::ToDecimal8(*numbers.rbegin()));
     }
-    report.compared = std::min(report.records, report.canvases);
-    for (std::size_t k = 0; k < report.compared; ++k) {
-        const std::string path =
-            (fs::path(folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string();
-        const Canvas canvas = readPbm(path);
-        if (canvas.width != animation.size.width || canvas.height != animation.size.height) {
-            throw CanvasError(path, "the canvas is " + std::to_string(canvas.width) + " x " +
-                                        std::to_string(canvas.height) + " pixels, the screen " +
-                                        std::to_string(animation.size.width) + " x " +
-                                        std::to_string(animation.size.height) +
-                                        " (see --width and --height)");
-        }
-        const auto screen = animation.records[k].screen.bytes();
-        const auto picture = canvas.bits.bytes();
-        FrameDifference difference;
-        difference.frame = k;
-        std::optional<std::size_t> first;
-        // Bits past the last pixel are 0 in both.
-        for (std::size_t i = 0; i < screen.size(); ++i) {
-            const unsigned differing = static_cast<unsigned>(screen[i] ^ picture[i]);
-            if (differing == 0) continue;
-            difference.pixels += static_cast<std::size_t>(std::popcount(differing));
-            if (!first)
-                first = i * 8 + static_cast<std::size_t>(
-                                    std::countl_zero(static_cast<std::uint8_t>(differing)));
-        }
-        if (first) {
-            difference.firstX = static_cast<int>(*first % static_cast<std::size_t>(canvas.width));
-            difference.firstY = static_cast<int>(*first / static_cast<std::size_t>(canvas.width));
-            report.differences.push_back(difference);
-        }
+    m_report.compared = std::min(m_report.records, m_report.canvases);
+}
+
+void CanvasCheck::add(const TIFunctions::BitString& screen) {
+    const std::size_t k = m_next++;
+    if (k >= m_report.compared) return;
+    const std::string path =
+        (fs::path(m_report.folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string();
+    const Canvas canvas = readPbm(path);
+    if (canvas.width != m_size.width || canvas.height != m_size.height) {
+        throw CanvasError(path, "the canvas is " + std::to_string(canvas.width) + " x " +
+                                    std::to_string(canvas.height) + " pixels, the screen " +
+                                    std::to_string(m_size.width) + " x " +
+                                    std::to_string(m_size.height) + " (see --width and --height)");
     }
-    return report;
+    const auto shown = screen.bytes();
+    const auto picture = canvas.bits.bytes();
+    FrameDifference difference;
+    difference.frame = k;
+    std::optional<std::size_t> first;
+    // Bits past the last pixel are 0 in both.
+    for (std::size_t i = 0; i < shown.size() && i < picture.size(); ++i) {
+        const unsigned differing = static_cast<unsigned>(shown[i] ^ picture[i]);
+        if (differing == 0) continue;
+        difference.pixels += static_cast<std::size_t>(std::popcount(differing));
+        if (!first)
+            first = i * 8 + static_cast<std::size_t>(
+                                std::countl_zero(static_cast<std::uint8_t>(differing)));
+    }
+    if (first) {
+        difference.firstX = static_cast<int>(*first % static_cast<std::size_t>(canvas.width));
+        difference.firstY = static_cast<int>(*first / static_cast<std::size_t>(canvas.width));
+        m_report.differences.push_back(difference);
+    }
+}
+
+CheckReport checkCanvases(const FrameRecords& records, const std::string& folder) {
+    CanvasCheck check(folder, records.frames(), records.size());
+    TIFunctions::RecordDecoder decoder = records.decoder();
+    while (decoder.count() < check.report().compared && decoder.next())
+        check.add(decoder.screen());
+    return check.report();
+}
+
+CheckReport checkCanvases(const Animation& animation, const std::string& folder) {
+    CanvasCheck check(folder, animation.records.size(), animation.size);
+    for (const TIFunctions::Record& record : animation.records)
+        check.add(record.screen);
+    return check.report();
 }
 
 std::string describeCheck(const CheckReport& report, bool lossy) {
     std::ostringstream text;
     if (report.records != report.canvases) {
-        text << "the data file holds " << report.records << " frames, but " << report.folder
-             << " holds " << report.canvases << " canvases\n";
+        text << "the data file holds " << report.records << " frames, but "
+             << support::shownPath(report.folder) << " holds " << report.canvases << " canvases\n";
     }
     if (report.differences.empty()) {
         text << "all " << report.compared << " frames compared equal their canvases in "
-             << report.folder << '\n';
+             << support::shownPath(report.folder) << '\n';
         return text.str();
     }
     const FrameDifference& first = report.differences.front();
-    text << "first difference: frame " << first.frame << " ("
-         << (fs::path(report.folder) / (TIFunctions::ToDecimal8(first.frame) + ".pbm")).string()
-         << "): " << first.pixels << " of " << report.pixelsPerFrame << " pixels differ ("
-         << percent(first.pixels, report.pixelsPerFrame) << "), the first at x " << first.firstX
-         << ", y " << first.firstY << '\n';
+    text
+        << "first difference: frame " << first.frame << " ("
+        << support::shownPath(
+               (fs::path(report.folder) / (TIFunctions::ToDecimal8(first.frame) + ".pbm")).string())
+        << "): " << first.pixels << " of " << report.pixelsPerFrame << " pixels differ ("
+        << percent(first.pixels, report.pixelsPerFrame) << "), the first at x " << first.firstX
+        << ", y " << first.firstY << '\n';
     text << "share of differing pixels per frame:\n";
     const FrameDifference* largest = &first;
     std::optional<std::size_t> tenth;

@@ -62,9 +62,29 @@ struct CheckReport {
     bool passed(bool lossy) const;
 };
 
-// Compares each decoded frame k with folder/NNNNNNNN.pbm (k in 8 digits), as written by the
-// converter's canvas dump. Throws CanvasError when a canvas is missing in the numbering, cannot
-// be read or has another size than the screen.
+// Compares screens, given one at a time in frame order, with the canvases of a folder.
+class CanvasCheck {
+  public:
+    // A check of frames screens of the given size against folder/NNNNNNNN.pbm (the frame number in
+    // 8 digits), as written by the converter's canvas dump. Throws CanvasError when the folder
+    // cannot be listed or a canvas is missing in the numbering.
+    CanvasCheck(const std::string& folder, std::size_t frames, ScreenSize size);
+
+    // Compares the next frame's screen with its canvas, when there is one. Throws CanvasError
+    // when the canvas cannot be read or has another size than the screen.
+    void add(const TIFunctions::BitString& screen);
+    // The outcome so far; complete once every frame, or report().compared of them, is added.
+    const CheckReport& report() const noexcept { return m_report; }
+
+  private:
+    ScreenSize m_size;
+    CheckReport m_report;
+    std::size_t m_next = 0;
+};
+
+// A CanvasCheck of every frame of records, decoded one at a time. Throws CanvasError.
+CheckReport checkCanvases(const FrameRecords& records, const std::string& folder);
+// A CanvasCheck of the screens of animation. Throws CanvasError.
 CheckReport checkCanvases(const Animation& animation, const std::string& folder);
 
 // The text --check prints for report: the first frame that differs and the share of differing

@@ -91,6 +91,10 @@ Options:
   --version           show the version
   --                  end of options: what follows is the data file
 
+Limits: the screen is at most 1024 x 1024 pixels and a picture at most 8192 on a side; FILE is
+at most 4 GiB and a canvas file at most 64 MiB. The records are decoded one at a time, so memory
+stays near the size of the bytes FILE holds, whatever the number of records.
+
 Without --info, --gif, --mp4, --frames, --check or --dump-bytes the window opens; it needs a
 display. In the window: Space plays and pauses, Left and Right step one frame back and forward,
 Home and End go to the first and the last frame.

@@ -9,6 +9,10 @@ namespace player {
 namespace {
 
 constexpr std::size_t kItemsPerLine = 8;
+// Characters per byte of the shortest data lines: eight items of " %bbbbbbbb," and " .db\n".
+constexpr std::size_t kTextPerByte = 11;
+// A line longer than this is no data line: " .db", eight items and CR LF are 93 characters.
+constexpr std::size_t kLongestLine = 128;
 
 // How a reader names the character at position at.
 std::string describe(std::string_view text, std::size_t at) {
@@ -28,13 +32,16 @@ std::string describe(std::string_view text, std::size_t at) {
     return std::string("the byte ") + hex;
 }
 
+// Reads data lines that may come in pieces, each piece a run of whole lines (the last piece may
+// end inside a line: it ends at the end of the file).
 class LineScanner {
   public:
-    LineScanner(std::string_view text, const std::string& path) : m_text(text), m_path(path) {}
+    explicit LineScanner(const std::string& path) : m_path(path) {}
 
-    std::vector<std::uint8_t> scan() {
-        std::vector<std::uint8_t> bytes;
-        bytes.reserve(m_text.size() / 10 + 1);
+    // Appends the bytes of the lines of text to bytes.
+    void scan(std::string_view text, std::vector<std::uint8_t>& bytes) {
+        m_text = text;
+        m_pos = 0;
         while (m_pos < m_text.size()) {
             m_lineStart = m_pos;
             for (const char c : std::string_view(" .db")) {
@@ -64,7 +71,6 @@ class LineScanner {
             }
             ++m_line;
         }
-        return bytes;
     }
 
   private:
@@ -80,8 +86,8 @@ class LineScanner {
                                  m_line, m_pos - m_lineStart + 1);
     }
 
-    std::string_view m_text;
     const std::string& m_path;
+    std::string_view m_text;
     std::size_t m_pos = 0;
     std::size_t m_lineStart = 0;
     std::size_t m_line = 1;
@@ -90,11 +96,42 @@ class LineScanner {
 }  // namespace
 
 std::vector<std::uint8_t> parseDataLines(std::string_view text, const std::string& path) {
-    return LineScanner(text, path).scan();
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() / kTextPerByte + 1);
+    LineScanner(path).scan(text, bytes);
+    return bytes;
 }
 
 std::vector<std::uint8_t> readDataFile(const std::string& path) {
-    return parseDataLines(support::readWholeFile(path), path);
+    std::vector<std::uint8_t> bytes;
+    LineScanner scanner(path);
+    std::string pending;
+    std::uint64_t received = 0;
+    const auto limit = [&](std::uint64_t size) {
+        if (size <= kMaxDataFileBytes) return;
+        throw support::FileError(path, "the file is " + std::to_string(size) +
+                                           " bytes; a data file may have at most 4 GiB (" +
+                                           std::to_string(kMaxDataFileBytes) + " bytes)");
+    };
+    support::readFileInPieces(
+        path,
+        [&](std::uint64_t size) {
+            limit(size);
+            bytes.reserve(static_cast<std::size_t>(size / kTextPerByte + 1));
+        },
+        [&](std::string_view piece) {
+            // A file that grows while it is read, or a pipe, has no size up front.
+            limit(received += piece.size());
+            pending.append(piece);
+            const std::size_t lineEnd = pending.rfind('\n');
+            // A line longer than any data line fails within its first characters.
+            if (lineEnd == std::string::npos && pending.size() <= kLongestLine) return;
+            const std::size_t whole = lineEnd == std::string::npos ? pending.size() : lineEnd + 1;
+            scanner.scan(std::string_view(pending).substr(0, whole), bytes);
+            pending.erase(0, whole);
+        });
+    scanner.scan(pending, bytes);
+    return bytes;
 }
 
 }  // namespace player

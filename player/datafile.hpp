@@ -15,7 +15,11 @@ namespace player {
 // the reason "expected WHAT, found WHAT".
 std::vector<std::uint8_t> parseDataLines(std::string_view text, const std::string& path);
 
-// parseDataLines of the file at path. Throws support::FileError.
+// Largest data file read, in bytes of text: 4 GiB, whose data lines hold at most about 380 MB.
+inline constexpr std::uint64_t kMaxDataFileBytes = std::uint64_t{4} << 30;
+
+// parseDataLines of the file at path, read a piece at a time so that only the bytes are held.
+// Throws support::FileError, also for a file larger than kMaxDataFileBytes.
 std::vector<std::uint8_t> readDataFile(const std::string& path);
 
 }  // namespace player

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 
@@ -11,6 +12,25 @@ namespace player {
 
 // Frames a second of every export, as the calculator plays them.
 inline constexpr int kFramesPerSecond = 10;
+
+// Takes the screens of an export one at a time, in frame order, holding none of them.
+class FrameSink {
+  public:
+    virtual ~FrameSink() = default;
+    // Adds the next frame. Throws support::FileError.
+    virtual void add(const TIFunctions::BitString& screen) = 0;
+    // Ends the export once every frame is in. Throws support::FileError, also when no frame was
+    // added; a GIF or MP4 file appears only once this succeeds.
+    virtual void finish() = 0;
+};
+
+// A GIF export to path as writeGif writes it, fed a frame at a time. Throws support::FileError.
+std::unique_ptr<FrameSink> openGif(const std::string& path, const PictureGeometry& geometry);
+// An MP4 export to path as writeMp4 writes it, fed a frame at a time. Throws support::FileError.
+std::unique_ptr<FrameSink> openMp4(const std::string& path, const PictureGeometry& geometry);
+// The PNG pictures writePngFrames writes, fed a frame at a time. Throws support::FileError.
+std::unique_ptr<FrameSink> openPngFrames(const std::string& folder,
+                                         const PictureGeometry& geometry);
 
 // Writes screens as an animated GIF that loops forever, ten frames a second, dark pixels black
 // on the light grey. The file appears only once it is complete. Throws support::FileError.

@@ -22,14 +22,16 @@ namespace {
 // Pause before --grab takes the picture, so that the window has been laid out and painted.
 constexpr int kGrabDelayMs = 300;
 
-int playInWindow(const player::PlayerOptions& options, const player::Animation& animation) {
+int playInWindow(const player::PlayerOptions& options, const player::FrameRecords& records) {
     int argc = 1;
     char name[] = "kelvonar-play";
     char* argv[] = {name, nullptr};
     QApplication application(argc, argv);
     const QString file = QFile::decodeName(options.file.c_str());
-    player::PlayerWindow window(animation.screens(), {animation.size, options.scale},
-                                QFileInfo(file).fileName() + " - kelvonar-play");
+    player::FrameCursor cursor(records);
+    player::PlayerWindow window(
+        records.frames(), [&cursor](std::size_t k) -> const auto& { return cursor.screen(k); },
+        {records.size(), options.scale}, QFileInfo(file).fileName() + " - kelvonar-play");
     window.showFrame(options.start);
     window.show();
     if (!options.grabPath) {
@@ -39,7 +41,7 @@ int playInWindow(const player::PlayerOptions& options, const player::Animation& 
     int status = support::kExitDone;
     QTimer::singleShot(kGrabDelayMs, &window, [&] {
         try {
-            capture::SaveQImage(window.grab().toImage(), *options.grabPath, "png");
+            capture::saveQImage(window.grab().toImage(), *options.grabPath, "png");
         } catch (const support::FileError& error) {
             std::cerr << "kelvonar-play: " << error.what() << '\n';
             status = support::kExitFailed;
@@ -78,22 +80,22 @@ int main(int argc, char* argv[]) {
             std::cerr << "kelvonar-play: wrote " << support::shownPath(*options.bytesPath) << ": "
                       << bytes.size() << " bytes\n";
         }
-        const Animation animation = decodeAnimation(options.file, std::move(bytes), options.size);
-        if (options.wantsOutput()) return runOutputs(options, animation, std::cout, std::cerr);
-        if (animation.records.empty()) {
+        const FrameRecords records(options.file, std::move(bytes), options.size);
+        if (options.wantsOutput()) return runOutputs(options, records, std::cout, std::cerr);
+        if (records.frames() == 0) {
             std::cerr << "kelvonar-play: " << support::shownPath(options.file)
                       << " holds no frame records\n";
             return support::kExitFailed;
         }
         if (!support::displayAvailable()) {
             std::cerr << "kelvonar-play: " << support::shownPath(options.file) << ": "
-                      << animation.records.size()
+                      << records.frames()
                       << " frames decoded, but there is no display to play them on (DISPLAY is "
                          "not set).\nUse --gif, --mp4 or --frames to export them, --info or "
                          "--check to inspect them.\n";
             return support::kExitUsage;
         }
-        return playInWindow(options, animation);
+        return playInWindow(options, records);
     } catch (const std::exception& error) {
         std::cerr << "kelvonar-play: " << error.what() << '\n';
         return support::kExitFailed;

@@ -1,6 +1,8 @@
 #include "playerrun.hpp"
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <ostream>
 
 #include "atomicfile.hpp"
@@ -18,7 +20,7 @@ void refuseToOverwriteData(const PlayerOptions& options) {
     for (const auto& [option, path] : outputs) {
         std::error_code error;
         if (*path && std::filesystem::equivalent(options.file, **path, error)) {
-            throw support::UsageError(std::string(option) + " " + **path +
+            throw support::UsageError(std::string(option) + " " + support::shownPath(**path) +
                                       " would overwrite the data file");
         }
     }
@@ -28,31 +30,51 @@ void writeBytesFile(const std::string& path, const std::vector<std::uint8_t>& by
     support::writeFileAtomic(path, bytes);
 }
 
-int runOutputs(const PlayerOptions& options, const Animation& animation, std::ostream& out,
+int runOutputs(const PlayerOptions& options, const FrameRecords& records, std::ostream& out,
                std::ostream& err) {
-    const PictureGeometry geometry{animation.size, options.scale};
-    const auto screens = animation.screens();
-    const auto note = [&](const std::string& path, const char* what) {
-        err << "kelvonar-play: wrote " << support::shownPath(path) << ": " << screens.size() << ' '
-            << what << " of " << geometry.width() << " x " << geometry.height() << " pixels\n";
+    const PictureGeometry geometry{records.size(), options.scale};
+    // Every output takes each frame as it is decoded, so that no more than a screen is held.
+    std::optional<RecordTable> table;
+    if (options.info) table.emplace(out);
+    struct Export {
+        std::string path;
+        const char* what;
+        std::unique_ptr<FrameSink> sink;
     };
-    if (options.info) out << recordTable(animation.records);
+    std::vector<Export> exports;
     if (options.framesFolder) {
-        writePngFrames(*options.framesFolder, screens, geometry);
-        note(*options.framesFolder, "PNG pictures");
+        exports.push_back({*options.framesFolder, "PNG pictures",
+                           openPngFrames(*options.framesFolder, geometry)});
     }
-    if (options.gifPath) {
-        writeGif(*options.gifPath, screens, geometry);
-        note(*options.gifPath, "GIF frames");
+    if ((options.gifPath || options.mp4Path) && records.frames() == 0) {
+        throw support::FileError(options.gifPath ? *options.gifPath : *options.mp4Path,
+                                 "there are no frames to write");
     }
+    if (options.gifPath)
+        exports.push_back({*options.gifPath, "GIF frames", openGif(*options.gifPath, geometry)});
     if (options.mp4Path) {
-        writeMp4(*options.mp4Path, screens, geometry);
-        note(*options.mp4Path, "video frames");
+        exports.push_back({*options.mp4Path, "video frames", openMp4(*options.mp4Path, geometry)});
     }
-    if (options.checkFolder) {
-        const CheckReport report = checkCanvases(animation, *options.checkFolder);
-        out << describeCheck(report, options.lossy);
-        if (!report.passed(options.lossy)) return support::kExitFailed;
+    std::optional<CanvasCheck> check;
+    if (options.checkFolder) check.emplace(*options.checkFolder, records.frames(), records.size());
+
+    TIFunctions::RecordDecoder decoder = records.decoder();
+    while (decoder.next()) {
+        if (table) table->add(decoder.header());
+        for (Export& output : exports)
+            output.sink->add(decoder.screen());
+        if (check) check->add(decoder.screen());
+    }
+    if (table) table->finish();
+    for (Export& output : exports) {
+        output.sink->finish();
+        err << "kelvonar-play: wrote " << support::shownPath(output.path) << ": "
+            << records.frames() << ' ' << output.what << " of " << geometry.width() << " x "
+            << geometry.height() << " pixels\n";
+    }
+    if (check) {
+        out << describeCheck(check->report(), options.lossy);
+        if (!check->report().passed(options.lossy)) return support::kExitFailed;
     }
     return support::kExitDone;
 }

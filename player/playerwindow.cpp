@@ -13,11 +13,31 @@
 
 namespace player {
 
+namespace {
+
+// A screen source over screens held in memory; a blank screen when there is none.
+PlayerWindow::ScreenAt heldScreens(std::vector<TIFunctions::BitString> screens,
+                                   const PictureGeometry& geometry) {
+    if (screens.empty())
+        screens.push_back(TIFunctions::BitString::filled(geometry.screen.pixels(), false));
+    auto held = std::make_shared<std::vector<TIFunctions::BitString>>(std::move(screens));
+    return [held](std::size_t k) -> const TIFunctions::BitString& { return held->at(k); };
+}
+
+}  // namespace
+
 PlayerWindow::PlayerWindow(std::vector<TIFunctions::BitString> screens,
                            const PictureGeometry& geometry, const QString& title, QWidget* parent)
-    : QWidget(parent), m_screens(std::move(screens)) {
-    if (m_screens.empty())
-        m_screens.push_back(TIFunctions::BitString::filled(geometry.screen.pixels(), false));
+    : PlayerWindow(std::max<std::size_t>(screens.size(), 1), heldScreens(screens, geometry),
+                   geometry, title, parent) {}
+
+PlayerWindow::PlayerWindow(std::size_t frames, ScreenAt screenAt, const PictureGeometry& geometry,
+                           const QString& title, QWidget* parent)
+    : QWidget(parent), m_frames(frames), m_screenAt(std::move(screenAt)) {
+    if (m_frames == 0) {
+        m_frames = 1;
+        m_screenAt = heldScreens({}, geometry);
+    }
     setWindowTitle(title);
     m_view = new ScreenView(geometry, this);
 
@@ -27,7 +47,7 @@ PlayerWindow::PlayerWindow(std::vector<TIFunctions::BitString> screens,
     auto* forward = new QPushButton(style()->standardIcon(QStyle::SP_MediaSkipForward), QString());
     forward->setToolTip(tr("One frame forward (Right)"));
     m_slider = new QSlider(Qt::Horizontal);
-    m_slider->setRange(0, static_cast<int>(m_screens.size() - 1));
+    m_slider->setRange(0, static_cast<int>(m_frames - 1));
     m_position = new QLabel;
     m_position->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // The keys belong to the window's shortcuts, not to whichever control has the focus.
@@ -64,13 +84,13 @@ PlayerWindow::PlayerWindow(std::vector<TIFunctions::BitString> screens,
     });
     connect(new QShortcut(Qt::Key_End, this), &QShortcut::activated, this, [this] {
         pause();
-        showFrame(m_screens.size() - 1);
+        showFrame(m_frames - 1);
     });
 
     m_timer.setInterval(1000 / kFramesPerSecond);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &PlayerWindow::advance);
-    m_view->setScreen(m_screens.front());
+    m_view->setScreen(m_screenAt(0));
     updateControls();
 }
 
@@ -94,24 +114,24 @@ void PlayerWindow::togglePlaying() {
 
 void PlayerWindow::stepForward() {
     pause();
-    showFrame((m_current + 1) % m_screens.size());
+    showFrame((m_current + 1) % m_frames);
 }
 
 void PlayerWindow::stepBack() {
     pause();
-    showFrame(m_current == 0 ? m_screens.size() - 1 : m_current - 1);
+    showFrame(m_current == 0 ? m_frames - 1 : m_current - 1);
 }
 
 void PlayerWindow::showFrame(std::size_t k) {
-    k = std::min(k, m_screens.size() - 1);
+    k = std::min(k, m_frames - 1);
     if (k == m_current) return;
     m_current = k;
-    m_view->setScreen(m_screens[k]);
+    m_view->setScreen(m_screenAt(k));
     updateControls();
 }
 
 void PlayerWindow::advance() {
-    showFrame((m_current + 1) % m_screens.size());
+    showFrame((m_current + 1) % m_frames);
 }
 
 void PlayerWindow::updateControls() {
@@ -124,7 +144,7 @@ void PlayerWindow::updateControls() {
         m_slider->setValue(static_cast<int>(m_current));
     }
     m_position->setText(
-        tr("frame %1 (0 to %2)").arg(m_current).arg(static_cast<qulonglong>(m_screens.size() - 1)));
+        tr("frame %1 (0 to %2)").arg(m_current).arg(static_cast<qulonglong>(m_frames - 1)));
 }
 
 }  // namespace player

@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "bitstring.hpp"
@@ -22,13 +24,21 @@ class PlayerWindow : public QWidget {
     Q_OBJECT
 
   public:
-    // A window for screens (at least one), shown with geometry; title names the data file.
+    // Gives the screen of frame k, k below the frame count; the reference stays valid until the
+    // next call.
+    using ScreenAt = std::function<const TIFunctions::BitString&(std::size_t k)>;
+
+    // A window for frames screens (a blank one when there is none), fetched by screenAt as they
+    // are shown, with geometry; title names the data file.
+    PlayerWindow(std::size_t frames, ScreenAt screenAt, const PictureGeometry& geometry,
+                 const QString& title, QWidget* parent = nullptr);
+    // A window for screens held in memory.
     PlayerWindow(std::vector<TIFunctions::BitString> screens, const PictureGeometry& geometry,
                  const QString& title, QWidget* parent = nullptr);
 
     // The frame shown, from 0.
     std::size_t currentFrame() const noexcept { return m_current; }
-    std::size_t frameCount() const noexcept { return m_screens.size(); }
+    std::size_t frameCount() const noexcept { return m_frames; }
     bool isPlaying() const noexcept { return m_timer.isActive(); }
     // The screen view, for tests and pictures.
     const ScreenView& view() const noexcept { return *m_view; }
@@ -48,7 +58,8 @@ class PlayerWindow : public QWidget {
     void advance();
     void updateControls();
 
-    std::vector<TIFunctions::BitString> m_screens;
+    std::size_t m_frames;
+    ScreenAt m_screenAt;
     std::size_t m_current = 0;
     QTimer m_timer;
     ScreenView* m_view;

@@ -1,38 +1,52 @@
 #include "recordtable.hpp"
 
 #include <iomanip>
+#include <ostream>
 #include <sstream>
 
 #include "tifunctions.hpp"
 
 namespace player {
 
+void CodeTypeCounts::add(const TIFunctions::RecordHeader& record) {
+    ++counts.at(static_cast<std::size_t>(record.codeType))[record.difference ? 1 : 0];
+    ++(record.difference ? differenceFrames : keyFrames);
+    bytes += record.size;
+}
+
 CodeTypeCounts countCodeTypes(std::span<const TIFunctions::Record> records) {
     CodeTypeCounts counts;
-    for (const TIFunctions::Record& record : records) {
-        ++counts.counts.at(static_cast<std::size_t>(record.codeType))[record.difference ? 1 : 0];
-        ++(record.difference ? counts.differenceFrames : counts.keyFrames);
-        counts.bytes += record.size;
-    }
+    for (const TIFunctions::Record& record : records)
+        counts.add({record.offset, record.size, record.difference, record.codeType});
     return counts;
+}
+
+RecordTable::RecordTable(std::ostream& out) : m_out(out) {
+    m_out << "record  offset  kind        code type  bytes\n";
+}
+
+void RecordTable::add(const TIFunctions::RecordHeader& record) {
+    m_out << std::right << std::setw(6) << m_records++ << "  " << std::setw(6) << record.offset
+          << "  " << std::left << std::setw(10) << (record.difference ? "difference" : "key")
+          << "  " << std::setw(9) << TIFunctions::codeTypeCaption(record.codeType) << "  "
+          << std::right << std::setw(5) << record.size << '\n';
+    m_counts.add(record);
+}
+
+void RecordTable::finish() {
+    m_out << m_records << (m_records == 1 ? " record, " : " records, ") << m_counts.bytes
+          << " bytes: " << m_counts.keyFrames << " key, " << m_counts.differenceFrames
+          << " difference\n";
+    m_out << "key / difference frames per code type:\n";
+    m_out << TIFunctions::codeTypePanel(m_counts.counts);
 }
 
 std::string recordTable(std::span<const TIFunctions::Record> records) {
     std::ostringstream text;
-    text << "record  offset  kind        code type  bytes\n";
-    for (std::size_t k = 0; k < records.size(); ++k) {
-        const TIFunctions::Record& record = records[k];
-        text << std::right << std::setw(6) << k << "  " << std::setw(6) << record.offset << "  "
-             << std::left << std::setw(10) << (record.difference ? "difference" : "key") << "  "
-             << std::setw(9) << TIFunctions::CodeTypeCaption(record.codeType) << "  " << std::right
-             << std::setw(5) << record.size << '\n';
-    }
-    const CodeTypeCounts counts = countCodeTypes(records);
-    text << records.size() << (records.size() == 1 ? " record, " : " records, ") << counts.bytes
-         << " bytes: " << counts.keyFrames << " key, " << counts.differenceFrames
-         << " difference\n";
-    text << "key / difference frames per code type:\n";
-    text << TIFunctions::CodeTypePanel(counts.counts);
+    RecordTable table(text);
+    for (const TIFunctions::Record& record : records)
+        table.add({record.offset, record.size, record.difference, record.codeType});
+    table.finish();
     return text.str();
 }
 

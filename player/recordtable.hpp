@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <span>
 #include <string>
 
@@ -16,14 +17,35 @@ struct CodeTypeCounts {
     std::size_t keyFrames = 0;
     std::size_t differenceFrames = 0;
     std::size_t bytes = 0;  // header bytes included
+
+    // Counts one more record.
+    void add(const TIFunctions::RecordHeader& record);
 };
 
 // The counts of records.
 CodeTypeCounts countCodeTypes(std::span<const TIFunctions::Record> records);
 
-// The text of --info: one line per record (number, byte offset, kind, code type caption, size in
-// bytes), the totals, and the key / difference counts per code type laid out as the converter's
-// statistics panel.
+// The text of --info, written as the records come: a heading, one line per record (number, byte
+// offset, kind, code type caption, size in bytes), then the totals and the key / difference
+// counts per code type laid out as the converter's statistics panel.
+class RecordTable {
+  public:
+    // Writes the heading to out, which must outlive the table.
+    explicit RecordTable(std::ostream& out);
+    // Writes the line of the next record.
+    void add(const TIFunctions::RecordHeader& record);
+    // Writes the totals.
+    void finish();
+
+  private:
+    std::ostream& m_out;
+    std::size_t m_records = 0;
+    CodeTypeCounts m_counts;
+};
+
+// The text of --info for records: one line per record (number, byte offset, kind, code type
+// caption, size in bytes), the totals, and the key / difference counts per code type laid out as
+// the converter's statistics panel.
 std::string recordTable(std::span<const TIFunctions::Record> records);
 
 }  // namespace player

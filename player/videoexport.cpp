@@ -115,82 +115,142 @@ class VideoEncoder {
     std::int64_t m_nextPts = 0;
 };
 
-void requireFrames(const std::string& path, std::span<const TIFunctions::BitString> screens) {
-    if (screens.empty()) throw support::FileError(path, "there are no frames to write");
-}
-
 std::uint32_t argb(const Rgb& colour) {
     return 0xFF000000U | static_cast<std::uint32_t>(colour.red) << 16 |
            static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
 }
 
-}  // namespace
+// Ends an export that has frames; one without frames is an error and leaves no file.
+void requireFrames(const std::string& path, std::size_t frames) {
+    if (frames == 0) throw support::FileError(path, "there are no frames to write");
+}
 
-void writeGif(const std::string& path, std::span<const TIFunctions::BitString> screens,
-              const PictureGeometry& geometry) {
-    requireFrames(path, screens);
-    VideoEncoder encoder(path, "gif", avcodec_find_encoder(AV_CODEC_ID_GIF), AV_PIX_FMT_PAL8,
-                         geometry.width(), geometry.height(), {});
-    for (const auto& screen : screens) {
-        AVFrame* frame = encoder.nextFrame();
+class GifWriter : public FrameSink {
+  public:
+    GifWriter(const std::string& path, const PictureGeometry& geometry)
+        : m_path(path),
+          m_geometry(geometry),
+          m_encoder(path, "gif", avcodec_find_encoder(AV_CODEC_ID_GIF), AV_PIX_FMT_PAL8,
+                    geometry.width(), geometry.height(), {}) {}
+
+    void add(const TIFunctions::BitString& screen) override {
+        AVFrame* frame = m_encoder.nextFrame();
         // A PAL8 frame carries its palette in data[1]: 256 entries of 0xAARRGGBB.
         auto* palette = reinterpret_cast<std::uint32_t*>(frame->data[1]);
         std::fill_n(palette, 256, argb(kDarkColour));
         palette[0] = argb(kLightColour);
         palette[1] = argb(kDarkColour);
-        rasterise(screen, geometry, frame->data[0], static_cast<std::size_t>(frame->linesize[0]));
-        encoder.send();
+        rasterise(screen, m_geometry, frame->data[0], static_cast<std::size_t>(frame->linesize[0]));
+        m_encoder.send();
+        ++m_frames;
     }
-    encoder.finish();
+    void finish() override {
+        requireFrames(m_path, m_frames);
+        m_encoder.finish();
+    }
+
+  private:
+    std::string m_path;
+    PictureGeometry m_geometry;
+    VideoEncoder m_encoder;
+    std::size_t m_frames = 0;
+};
+
+const AVCodec* mp4Codec() {
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+    return codec != nullptr ? codec : avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+}
+
+class Mp4Writer : public FrameSink {
+  public:
+    Mp4Writer(const std::string& path, const PictureGeometry& geometry)
+        : m_path(path),
+          m_geometry(geometry),
+          m_width(geometry.width() + geometry.width() % 2),
+          m_height(geometry.height() + geometry.height() % 2),
+          m_encoder(path, "mp4", mp4Codec(), AV_PIX_FMT_YUV420P, m_width, m_height,
+                    [h264 = mp4Codec() != nullptr &&
+                            mp4Codec()->id == AV_CODEC_ID_H264](AVCodecContext* context) {
+                        context->color_range = AVCOL_RANGE_MPEG;
+                        context->colorspace = AVCOL_SPC_SMPTE170M;
+                        context->color_primaries = AVCOL_PRI_SMPTE170M;
+                        context->color_trc = AVCOL_TRC_SMPTE170M;
+                        context->gop_size = kFramesPerSecond;
+                        if (h264) {
+                            av_opt_set(context->priv_data, "preset", "medium", 0);
+                            av_opt_set(context->priv_data, "crf", "16", 0);
+                        } else {
+                            context->flags |= AV_CODEC_FLAG_QSCALE;
+                            context->global_quality = FF_QP2LAMBDA * 2;
+                        }
+                    }),
+          m_scaler(sws_getContext(m_width, m_height, AV_PIX_FMT_RGB24, m_width, m_height,
+                                  AV_PIX_FMT_YUV420P, SWS_POINT | SWS_ACCURATE_RND, nullptr,
+                                  nullptr, nullptr)),
+          m_pixels(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height)),
+          m_rgb(m_pixels.size() * 3) {
+        if (!m_scaler) throw support::FileError(path, "cannot set up the colour conversion");
+    }
+
+    void add(const TIFunctions::BitString& screen) override {
+        // The padding column and row, when there are any, stay light.
+        rasterise(screen, m_geometry, m_pixels.data(), static_cast<std::size_t>(m_width));
+        for (std::size_t i = 0; i < m_pixels.size(); ++i) {
+            const Rgb& colour = m_pixels[i] != 0 ? kDarkColour : kLightColour;
+            m_rgb[3 * i] = colour.red;
+            m_rgb[3 * i + 1] = colour.green;
+            m_rgb[3 * i + 2] = colour.blue;
+        }
+        AVFrame* frame = m_encoder.nextFrame();
+        const std::uint8_t* source[1] = {m_rgb.data()};
+        const int sourceStride[1] = {3 * m_width};
+        sws_scale(m_scaler.get(), source, sourceStride, 0, m_height, frame->data, frame->linesize);
+        m_encoder.send();
+        ++m_frames;
+    }
+    void finish() override {
+        requireFrames(m_path, m_frames);
+        m_encoder.finish();
+    }
+
+  private:
+    std::string m_path;
+    PictureGeometry m_geometry;
+    int m_width;
+    int m_height;
+    VideoEncoder m_encoder;
+    av::ScalerPtr m_scaler;
+    std::vector<std::uint8_t> m_pixels;
+    std::vector<std::uint8_t> m_rgb;
+    std::size_t m_frames = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<FrameSink> openGif(const std::string& path, const PictureGeometry& geometry) {
+    return std::make_unique<GifWriter>(path, geometry);
+}
+
+std::unique_ptr<FrameSink> openMp4(const std::string& path, const PictureGeometry& geometry) {
+    return std::make_unique<Mp4Writer>(path, geometry);
+}
+
+void writeAll(FrameSink& sink, std::span<const TIFunctions::BitString> screens) {
+    for (const TIFunctions::BitString& screen : screens)
+        sink.add(screen);
+    sink.finish();
+}
+
+void writeGif(const std::string& path, std::span<const TIFunctions::BitString> screens,
+              const PictureGeometry& geometry) {
+    requireFrames(path, screens.size());
+    writeAll(*openGif(path, geometry), screens);
 }
 
 void writeMp4(const std::string& path, std::span<const TIFunctions::BitString> screens,
               const PictureGeometry& geometry) {
-    requireFrames(path, screens);
-    const int width = geometry.width() + geometry.width() % 2;
-    const int height = geometry.height() + geometry.height() % 2;
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    const bool h264 = codec != nullptr;
-    if (!h264) codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
-    VideoEncoder encoder(path, "mp4", codec, AV_PIX_FMT_YUV420P, width, height,
-                         [h264](AVCodecContext* context) {
-                             context->color_range = AVCOL_RANGE_MPEG;
-                             context->colorspace = AVCOL_SPC_SMPTE170M;
-                             context->color_primaries = AVCOL_PRI_SMPTE170M;
-                             context->color_trc = AVCOL_TRC_SMPTE170M;
-                             context->gop_size = kFramesPerSecond;
-                             if (h264) {
-                                 av_opt_set(context->priv_data, "preset", "medium", 0);
-                                 av_opt_set(context->priv_data, "crf", "16", 0);
-                             } else {
-                                 context->flags |= AV_CODEC_FLAG_QSCALE;
-                                 context->global_quality = FF_QP2LAMBDA * 2;
-                             }
-                         });
-    av::ScalerPtr scaler(sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
-                                        AV_PIX_FMT_YUV420P, SWS_POINT | SWS_ACCURATE_RND, nullptr,
-                                        nullptr, nullptr));
-    if (!scaler) throw support::FileError(path, "cannot set up the colour conversion");
-
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) *
-                                     static_cast<std::size_t>(height));
-    std::vector<std::uint8_t> rgb(pixels.size() * 3);
-    for (const auto& screen : screens) {
-        // The padding column and row, when there are any, stay light.
-        rasterise(screen, geometry, pixels.data(), static_cast<std::size_t>(width));
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            const Rgb& colour = pixels[i] != 0 ? kDarkColour : kLightColour;
-            rgb[3 * i] = colour.red;
-            rgb[3 * i + 1] = colour.green;
-            rgb[3 * i + 2] = colour.blue;
-        }
-        AVFrame* frame = encoder.nextFrame();
-        const std::uint8_t* source[1] = {rgb.data()};
-        const int sourceStride[1] = {3 * width};
-        sws_scale(scaler.get(), source, sourceStride, 0, height, frame->data, frame->linesize);
-        encoder.send();
-    }
-    encoder.finish();
+    requireFrames(path, screens.size());
+    writeAll(*openMp4(path, geometry), screens);
 }
 
 }  // namespace player

@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <utility>
 
 #include "avpointers.hpp"
+#include "fileerror.hpp"
 
 extern "C" {
+#include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
@@ -16,7 +19,7 @@ extern "C" {
 namespace capture {
 
 MediaError::MediaError(std::string path, std::string reason)
-    : std::runtime_error("cannot play " + path + ": " + reason),
+    : std::runtime_error("cannot play " + support::shownPath(path) + ": " + reason),
       m_path(std::move(path)),
       m_reason(std::move(reason)) {}
 
@@ -28,6 +31,8 @@ namespace {
 
 constexpr int kMaxPictureSide = 16384;
 constexpr std::int64_t kNoTime = AV_NOPTS_VALUE;
+// Seconds ahead of the decoder from which a seek beats decoding on.
+constexpr double kSeekGain = 1.0;
 
 // How long a decoded frame lasts, in stream ticks (0 when unknown). libavutil 57.30 moved this
 // from pkt_duration, which later releases removed, to duration.
@@ -64,12 +69,54 @@ bool isFullRangeFormat(AVPixelFormat format) {
     }
 }
 
+// How the stored picture is turned for showing: shown pixel (x, y) comes from stored pixel
+// (u, v) with u = swap ? y : x, v = swap ? x : y, each counted from the far side when flipped.
+struct Turn {
+    bool swap = false;
+    bool flipU = false;
+    bool flipV = false;
+    bool operator==(const Turn&) const = default;
+};
+
+// The turn a display matrix asks for. The matrix maps a stored point (p, q) to the shown point
+// (a p + c q, b p + d q) with a, b, c, d its elements 0, 1, 3 and 4 (16.16 fixed point). Only
+// right angles and flips are honoured; any other matrix shows the picture as stored.
+Turn turnOf(const std::int32_t* matrix) {
+    if (matrix == nullptr) return {};
+    const auto large = [](std::int32_t value) { return std::abs(value) >= (1 << 15); };
+    const auto small = [](std::int32_t value) { return std::abs(value) < (1 << 8); };
+    const std::int32_t a = matrix[0], b = matrix[1], c = matrix[3], d = matrix[4];
+    if (large(a) && large(d) && small(b) && small(c)) return Turn{false, a < 0, d < 0};
+    if (small(a) && small(d) && large(b) && large(c)) return Turn{true, b < 0, c < 0};
+    return {};
+}
+
+// The stream's display matrix, if it has one of the right size.
+const std::int32_t* displayMatrix(const AVStream& stream) {
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(60, 30, 100)
+    const AVPacketSideData* data =
+        av_packet_side_data_get(stream.codecpar->coded_side_data,
+                                stream.codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+    if (data == nullptr || data->size < 9 * 4) return nullptr;
+    return reinterpret_cast<const std::int32_t*>(data->data);
+#else
+    std::size_t size = 0;
+    const std::uint8_t* data = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (data == nullptr || size < 9 * 4) return nullptr;
+    return reinterpret_cast<const std::int32_t*>(data);
+#endif
+}
+
 }  // namespace
 
 struct MediaPlayer::Impl {
     std::string path;
     int width = 0;
     int height = 0;
+    MediaOptions options;
+    Turn turn;
+    int scaledWidth = 0;  // the picture as stored, scaled: width x height turned back
+    int scaledHeight = 0;
 
     av::FormatPtr format;
     av::CodecPtr codec;
@@ -83,6 +130,10 @@ struct MediaPlayer::Impl {
     bool counted = false;
     bool inputEnded = false;  // the decoder has been sent its flush packet
     bool decoderEnded = false;
+    // After a seek: the first packet of the stream is noted, whether it is a key and its time.
+    bool awaitingKey = false;
+    bool keyPacket = false;
+    std::int64_t keyStamp = kNoTime;
 
     // Times of decoded frames, in ticks from origin; frames without a timestamp follow the last.
     std::int64_t lastTicks = kNoTime;
@@ -114,16 +165,19 @@ struct MediaPlayer::Impl {
         throw MediaError(path, what + ": " + av::errorText(error));
     }
 
-    void open(const MediaOptions& options);
+    void open();
+    void start();
+    bool seekTo(double aim, double t);
     std::int64_t scanPackets() const;
     void findLength();
     bool decode(AVFrame* frame);
     std::int64_t frameTime(const AVFrame& frame);
     double seconds(std::int64_t ticks) const;
     void scale(const AVFrame& frame);
+    void turnInto(Picture& shown) const;
 };
 
-void MediaPlayer::Impl::open(const MediaOptions& options) {
+void MediaPlayer::Impl::open() {
     AVFormatContext* raw = nullptr;
     if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
         fail("cannot open the file", error);
@@ -139,6 +193,7 @@ void MediaPlayer::Impl::open(const MediaOptions& options) {
     }
     AVStream* stream = format->streams[streamIndex];
     timeBase = stream->time_base;
+    turn = turnOf(displayMatrix(*stream));
     if (timeBase.num <= 0 || timeBase.den <= 0) fail("the video stream has no time base");
 
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
@@ -265,6 +320,11 @@ bool MediaPlayer::Impl::decode(AVFrame* frame) {
         }
         av::PacketUnref unref(packet.get());
         if (packet->stream_index != streamIndex) continue;
+        if (awaitingKey) {
+            awaitingKey = false;
+            keyPacket = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+            keyStamp = packet->pts != kNoTime ? packet->pts : packet->dts;
+        }
         const int sent = avcodec_send_packet(codec.get(), packet.get());
         if (sent < 0 && sent != AVERROR_INVALIDDATA) fail("cannot decode the video", sent);
     }
@@ -315,8 +375,9 @@ void MediaPlayer::Impl::scale(const AVFrame& frame) {
 
     const ScalerKey key{frame.width, frame.height, frame.format, colorspace, range};
     if (!scaler || !(key == scalerKey)) {
-        scaler.reset(sws_getContext(frame.width, frame.height, sourceFormat, width, height,
-                                    AV_PIX_FMT_RGB24, SWS_AREA, nullptr, nullptr, nullptr));
+        scaler.reset(sws_getContext(frame.width, frame.height, sourceFormat, scaledWidth,
+                                    scaledHeight, AV_PIX_FMT_RGB24, SWS_AREA, nullptr, nullptr,
+                                    nullptr));
         if (!scaler) {
             fail(std::string("cannot scale pictures of pixel format ") + descriptor->name);
         }
@@ -332,14 +393,76 @@ void MediaPlayer::Impl::scale(const AVFrame& frame) {
     const int strides[4] = {scaledStride, 0, 0, 0};
     const int rows =
         sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, targets, strides);
-    if (rows != height) fail("scaling the picture failed");
+    if (rows != scaledHeight) fail("scaling the picture failed");
+    turnInto(picture);
+}
 
+void MediaPlayer::Impl::turnInto(Picture& shown) const {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-    picture.rgb.resize(rowBytes * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(picture.rgb.data() + rowBytes * static_cast<std::size_t>(y),
-                    scaled.get() + static_cast<std::size_t>(scaledStride) * y, rowBytes);
+    shown.rgb.resize(rowBytes * static_cast<std::size_t>(height));
+    if (turn == Turn{}) {
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(shown.rgb.data() + rowBytes * static_cast<std::size_t>(y),
+                        scaled.get() + static_cast<std::size_t>(scaledStride) * y, rowBytes);
+        }
+        return;
     }
+    std::uint8_t* out = shown.rgb.data();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x, out += 3) {
+            int u = turn.swap ? y : x;
+            int v = turn.swap ? x : y;
+            if (turn.flipU) u = scaledWidth - 1 - u;
+            if (turn.flipV) v = scaledHeight - 1 - v;
+            const std::uint8_t* in = scaled.get() + static_cast<std::size_t>(scaledStride) * v +
+                                     static_cast<std::size_t>(u) * 3;
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+        }
+    }
+}
+
+// Decodes the first two frames of the stream from where the input stands.
+void MediaPlayer::Impl::start() {
+    if (!decode(current.get())) fail("the video stream yields no picture");
+    currentTicks = frameTime(*current);
+    haveNext = decode(next.get());
+    if (haveNext) nextTicks = frameTime(*next);
+    pictureReady = false;
+}
+
+// Seeks to the key frame at or before aim seconds and decodes from it up to the frame shown at
+// t. False when the seek fails or lands on a key frame after t; the input is then in no known
+// place.
+bool MediaPlayer::Impl::seekTo(double aim, double t) {
+    const std::int64_t aimTicks =
+        origin + static_cast<std::int64_t>(std::floor(aim * timeBase.den / timeBase.num));
+    if (avformat_seek_file(format.get(), streamIndex, std::numeric_limits<std::int64_t>::min(),
+                           aimTicks, aimTicks, 0) < 0) {
+        return false;
+    }
+    avcodec_flush_buffers(codec.get());
+    inputEnded = false;
+    decoderEnded = false;
+    lastTicks = kNoTime;
+    lastDuration = 0;
+    awaitingKey = true;
+    keyPacket = false;
+    keyStamp = kNoTime;
+    pictureReady = false;
+    if (!decode(current.get())) return false;
+    if (!keyPacket || keyStamp == kNoTime || !(seconds(keyStamp - origin) <= t)) return false;
+    currentTicks = frameTime(*current);
+    // Frames before the key frame (leading frames of an open group) may refer to pictures
+    // before the seek point; the key frame and those after it do not.
+    while (currentTicks < keyStamp - origin) {
+        if (!decode(current.get())) return false;
+        currentTicks = frameTime(*current);
+    }
+    haveNext = decode(next.get());
+    if (haveNext) nextTicks = frameTime(*next);
+    return true;
 }
 
 MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOptions options)
@@ -351,23 +474,23 @@ MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOp
     }
     impl.width = std::max(width, 0);
     impl.height = std::max(height, 0);
-    impl.open(options);
+    impl.options = options;
+    impl.open();
     impl.findLength();
+    impl.scaledWidth = impl.turn.swap ? impl.height : impl.width;
+    impl.scaledHeight = impl.turn.swap ? impl.width : impl.height;
 
     if (impl.width > 0 && impl.height > 0) {
         // sws_scale writes whole vectors; an aligned stride keeps it on its fast path.
-        impl.scaledStride = FFALIGN(impl.width * 3, 64);
+        impl.scaledStride = FFALIGN(impl.scaledWidth * 3, 64);
         impl.scaled.reset(static_cast<std::uint8_t*>(
-            av_malloc(static_cast<std::size_t>(impl.scaledStride) * impl.height + 64)));
+            av_malloc(static_cast<std::size_t>(impl.scaledStride) * impl.scaledHeight + 64)));
         if (!impl.scaled) impl.fail("out of memory");
     }
 
-    if (!impl.decode(impl.current.get())) impl.fail("the video stream yields no picture");
-    impl.currentTicks = impl.frameTime(*impl.current);
+    impl.start();
     impl.sourceWidth = impl.current->width;
     impl.sourceHeight = impl.current->height;
-    impl.haveNext = impl.decode(impl.next.get());
-    if (impl.haveNext) impl.nextTicks = impl.frameTime(*impl.next);
 }
 
 MediaPlayer::~MediaPlayer() = default;
@@ -386,6 +509,43 @@ int MediaPlayer::sourceWidth() const noexcept {
 }
 int MediaPlayer::sourceHeight() const noexcept {
     return m_impl->sourceHeight;
+}
+
+std::string MediaPlayer::turnName() const {
+    const Turn turn = m_impl->turn;
+    if (!turn.swap) {
+        if (turn.flipU && turn.flipV) return "rotated by 180 degrees";
+        if (turn.flipU) return "flipped left to right";
+        if (turn.flipV) return "flipped upside down";
+        return "";
+    }
+    if (turn.flipU && !turn.flipV) return "rotated by 90 degrees counterclockwise";
+    if (!turn.flipU && turn.flipV) return "rotated by 90 degrees clockwise";
+    if (!turn.flipU) return "mirrored about the diagonal from the top left";
+    return "mirrored about the diagonal from the top right";
+}
+
+void MediaPlayer::seek(double t) {
+    Impl& impl = *m_impl;
+    // Streams without timestamps cannot tell where a seek landed; near times are cheaper to
+    // decode on to.
+    if (impl.counted || !impl.haveNext || !(t - impl.seconds(impl.nextTicks) > kSeekGain)) return;
+    const double first = impl.seconds(impl.currentTicks);
+    for (double back = 0;; back = back == 0 ? 1 : back * 2) {
+        const double aim = t - back;
+        if (aim <= first) break;
+        if (impl.seekTo(aim, t)) return;
+    }
+    // No key frame before t was found: decode from the start, as without a seek.
+    impl.format.reset();
+    impl.codec.reset();
+    impl.inputEnded = false;
+    impl.decoderEnded = false;
+    impl.awaitingKey = false;
+    impl.lastTicks = kNoTime;
+    impl.lastDuration = 0;
+    impl.open();
+    impl.start();
 }
 
 const Picture& MediaPlayer::pictureAt(double t) {

@@ -116,32 +116,50 @@ DecodedFrame decodeFrameData(std::span<const std::uint8_t> data, int codeType,
     return result;
 }
 
+RecordDecoder::RecordDecoder(std::span<const std::uint8_t> data, std::size_t frameBits)
+    : m_data(data), m_frameBits(frameBits), m_screen(BitString::filled(frameBits, false)) {}
+
+bool RecordDecoder::next() {
+    if (m_position >= m_data.size()) return false;
+    RecordHeader header;
+    header.offset = m_position;
+    header.difference = (m_data[m_position] & 0x80U) != 0;
+    header.codeType = m_data[m_position] & 0x7F;
+    if (header.codeType >= kCodeTypeCount) {
+        // The header byte itself is at fault.
+        throw RecordError(m_count, m_position,
+                          DecodeError("unknown code type " + std::to_string(header.codeType), 0),
+                          m_position);
+    }
+    try {
+        DecodedFrame decoded =
+            decodeFrameData(m_data.subspan(m_position + 1), header.codeType, m_frameBits);
+        m_screen =
+            header.difference ? XorFrames(m_screen, decoded.frame) : std::move(decoded.frame);
+        header.size = 1 + decoded.consumed;
+    } catch (const DecodeError& error) {
+        throw RecordError(m_count, m_position, error, m_position + 1 + error.offset());
+    }
+    m_header = header;
+    m_position += header.size;
+    ++m_count;
+    return true;
+}
+
+void RecordDecoder::resume(std::size_t count, std::size_t position, BitString screen) {
+    m_count = count;
+    m_position = position;
+    m_screen = std::move(screen);
+    m_header = RecordHeader{};
+}
+
 std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_t frameBits) {
     std::vector<Record> records;
-    BitString screen = BitString::filled(frameBits, false);
-    std::size_t offset = 0;
-    while (offset < data.size()) {
-        Record record;
-        record.offset = offset;
-        record.difference = (data[offset] & 0x80U) != 0;
-        record.codeType = data[offset] & 0x7F;
-        if (record.codeType >= kCodeTypeCount) {
-            // The header byte itself is at fault.
-            throw RecordError(
-                records.size(), offset,
-                DecodeError("unknown code type " + std::to_string(record.codeType), 0), offset);
-        }
-        try {
-            DecodedFrame decoded =
-                decodeFrameData(data.subspan(offset + 1), record.codeType, frameBits);
-            screen = record.difference ? XorFrames(screen, decoded.frame) : decoded.frame;
-            record.size = 1 + decoded.consumed;
-        } catch (const DecodeError& error) {
-            throw RecordError(records.size(), offset, error, offset + 1 + error.offset());
-        }
-        record.screen = screen;
-        offset += record.size;
-        records.push_back(std::move(record));
+    RecordDecoder decoder(data, frameBits);
+    while (decoder.next()) {
+        const RecordHeader& header = decoder.header();
+        records.push_back(
+            {header.offset, header.size, header.difference, header.codeType, decoder.screen()});
     }
     return records;
 }

@@ -63,6 +63,45 @@ struct DecodedFrame {
 DecodedFrame decodeFrameData(std::span<const std::uint8_t> data, int codeType,
                              std::size_t frameBits);
 
+// Where a frame record lies in its stream and what kind it is.
+struct RecordHeader {
+    std::size_t offset = 0;  // byte offset of the header byte
+    std::size_t size = 0;    // header byte included
+    bool difference = false;
+    int codeType = 0;
+};
+
+// Decodes a stream of frame records one record at a time onto one screen, which starts blank: its
+// memory is a screen and a frame, whatever the number of records.
+class RecordDecoder {
+  public:
+    // A decoder at the first record of data, for screens of frameBits bits.
+    RecordDecoder(std::span<const std::uint8_t> data, std::size_t frameBits);
+
+    // Decodes the next record and applies it to the screen; false, changing nothing, at the end
+    // of the data. Throws RecordError naming the record number and its byte offset.
+    bool next();
+    // The record next() decoded last.
+    const RecordHeader& header() const noexcept { return m_header; }
+    // The screen once that record is applied; blank before the first.
+    const BitString& screen() const noexcept { return m_screen; }
+    // Records decoded so far: the number of the next record.
+    std::size_t count() const noexcept { return m_count; }
+    // Byte offset of the next record.
+    std::size_t position() const noexcept { return m_position; }
+    // Goes on from where another decoder of the same data stood: count records decoded, the next
+    // one at byte offset position, and screen shown.
+    void resume(std::size_t count, std::size_t position, BitString screen);
+
+  private:
+    std::span<const std::uint8_t> m_data;
+    std::size_t m_frameBits;
+    BitString m_screen;
+    RecordHeader m_header;
+    std::size_t m_count = 0;
+    std::size_t m_position = 0;
+};
+
 // One frame record of an output stream, with the screen after it.
 struct Record {
     std::size_t offset = 0;  // byte offset of the header byte
@@ -73,7 +112,8 @@ struct Record {
 };
 
 // Decodes a stream of frame records (header byte: bit 7 difference, bits 6..0 code type) starting
-// from a blank screen. Throws RecordError naming the record number and its byte offset.
+// from a blank screen, keeping every screen (RecordDecoder keeps one). Throws RecordError naming
+// the record number and its byte offset.
 std::vector<Record> decodeRecords(std::span<const std::uint8_t> data, std::size_t frameBits);
 
 }  // namespace TIFunctions

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <tuple>
 
 #include "bitstring.hpp"
 #include "datafile.hpp"
@@ -106,13 +107,35 @@ TEST(DataLines, AcceptOneToEightItemsWithEitherLineEnd) {
 TEST(DataLines, ReadBackEveryLengthTheWriterWrites) {
     const testsupport::TempDir folder;
     std::mt19937 random(99);
-    for (std::size_t length : {0U, 1U, 7U, 8U, 9U, 15U, 16U, 17U, 100U, 8056U}) {
+    // 200,000 bytes take 2.3 MB of text, read in several pieces.
+    for (std::size_t length : {0U, 1U, 7U, 8U, 9U, 15U, 16U, 17U, 100U, 8056U, 200000U}) {
         std::vector<std::uint8_t> bytes(length);
         for (auto& b : bytes)
             b = static_cast<std::uint8_t>(random());
         const std::string path = folder.file("my.z80");
         capture::SaveToFile(path, TIFunctions::BitString::fromBytes(bytes));
         EXPECT_EQ(player::readDataFile(path), bytes) << length << " bytes";
+    }
+}
+
+// Faults past the first piece the file is read in keep their line, column and reason.
+TEST(DataFile, PointsAtFaultsFarIntoTheFile) {
+    const testsupport::TempDir folder;
+    std::string lines;
+    for (int i = 0; i < 20000; ++i)
+        lines += kEight + "\r\n";
+    for (const auto& [tail, column, found] :
+         {std::tuple{std::string(" .db %0000001x\n"), 14U, "found 'x'"},
+          std::tuple{std::string(" .db %00000001"), 15U, "found the end of the file"},
+          std::tuple{std::string(3'000'000, ' '), 2U, "found a space"}}) {
+        try {
+            player::readDataFile(folder.write("my.z80", lines + tail));
+            FAIL() << "read " << tail.substr(0, 20);
+        } catch (const FileError& error) {
+            EXPECT_EQ(error.line(), 20001U);
+            EXPECT_EQ(error.column(), column);
+            EXPECT_NE(std::string(error.what()).find(found), std::string::npos) << error.what();
+        }
     }
 }
 

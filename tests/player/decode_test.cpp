@@ -205,9 +205,9 @@ TEST(FrameRecords, AnEmptyStreamHasNoRecords) {
     EXPECT_TRUE(TIFunctions::decodeRecords({}, kScreenBits).empty());
 }
 
-TEST(Animation, NamesTheFileInDecodeErrors) {
+TEST(FrameRecords, NamesTheFileInDecodeErrors) {
     try {
-        player::decodeAnimation("clip/my.z80", after(kBlank, {0x0C}), {96, 64});
+        player::FrameRecords("clip/my.z80", after(kBlank, {0x0C}), {96, 64});
         FAIL() << "decoded";
     } catch (const player::AnimationError& error) {
         EXPECT_EQ(error.path(), "clip/my.z80");
@@ -228,4 +228,23 @@ TEST(Animation, DecodesForTheScreenSizeGiven) {
               BitString::fromBytes(std::vector<std::uint8_t>{1, 2, 3, 4}));
     EXPECT_THROW(player::decodeAnimation("big.z80", {0x00, 0x01, 0x02, 0x03, 0x04}, {96, 64}),
                  player::AnimationError);
+}
+
+// Screens fetched in any order, from a few kept screens, equal those of a plain decode: with room
+// for only 16 screens, 2,000 records keep one every 128 records.
+TEST(FrameRecords, GiveEveryScreenInAnyOrderFromAFewKeptOnes) {
+    std::vector<std::uint8_t> stream;
+    for (std::uint32_t k = 0; k < 2000; ++k)
+        append(stream, record(k % 7 == 0 ? 0 : 3, k % 7 != 0, bandFrame(k, true)));
+    const auto expected = TIFunctions::decodeRecords(stream, kScreenBits);
+    const player::FrameRecords records("my.z80", stream, {96, 64}, 0);
+    ASSERT_EQ(records.frames(), expected.size());
+    player::FrameCursor cursor(records);
+    std::mt19937 random(7);
+    std::vector<std::size_t> order = {0, 1, 1999, 1998, 127, 128, 129, 0, 1023, 1024};
+    for (int i = 0; i < 60; ++i)
+        order.push_back(random() % expected.size());
+    for (const std::size_t k : order)
+        ASSERT_EQ(cursor.screen(k), expected[k].screen) << "frame " << k;
+    EXPECT_THROW(cursor.screen(2000), std::out_of_range);
 }
