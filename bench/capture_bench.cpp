@@ -28,7 +28,7 @@ void captureClip(benchmark::State& state, const std::string& path) {
         capture::MediaPlayer player(path, 94, 62);
         for (int k = 0; k == 0 || player.Length() >= k / 10.0; ++k) {
             const capture::Surface surface =
-                capture::ComposeSurface(layout, &player.pictureAt(k / 10.0));
+                capture::composeSurface(layout, &player.pictureAt(k / 10.0));
             TIFunctions::BitString canvas = capture::getCanvas(surface, 120, 40, 1, random);
             benchmark::DoNotOptimize(canvas);
             ++canvases;

@@ -7,6 +7,9 @@
 ;   kVars        kDecoderVarBytes bytes of RAM for the variables below
 ;   player_stop  where the player ends: restores the OS state and returns to the OS; any routine
 ;                here may jump to it with anything on the stack
+;   kTimerStatusPort     the port whose bit 1 reads 1 once the timer has fired
+;   kFixedInterruptMask  0 when port 3 reads back the interrupt mask; else the mask the OS keeps
+;                        in port 3, for models where reading port 3 gives something else
 ;
 ; The model file clears the screen buffer (xor a, call fill_screen), then hands the records to
 ; play_records in one or more pieces, each of whole records.
@@ -32,8 +35,7 @@
         .equ kKeyGroupClear, 0xFD       ; key group of [CLEAR]
         .equ kKeyClearBit, 6            ; 0 while [CLEAR] is down
         .equ kInterruptMaskPort, 3
-        .equ kInterruptStatusPort, 4
-        .equ kTimerFlag, 0x02           ; port 4: the timer has fired
+        .equ kTimerFlag, 0x02           ; kTimerStatusPort: the timer has fired
         .equ kTimerBits, 0x06           ; port 3: the timers; clearing them acknowledges a tick
         .equ kOpXorHl, 0xAE             ; xor (hl)
         .equ kOpNop, 0x00
@@ -93,7 +95,11 @@ tick_handler:
 ; Stops the player when the timer is off or slower than about 28 ticks a second.
 measure_tick:
         di
+        .if kFixedInterruptMask
+        ld a,kFixedInterruptMask
+        .else
         in a,(kInterruptMaskPort)
+        .endif
         ld c,a                          ; C = the interrupt mask the OS set
         and 0xFF - kTimerBits
         out (kInterruptMaskPort),a      ; acknowledge a tick that may be waiting
@@ -126,7 +132,7 @@ await_tick:
         ld a,d
         or e
         jp z,player_stop                ; no timer: nothing to pace the frames by
-        in a,(kInterruptStatusPort)
+        in a,(kTimerStatusPort)
         and kTimerFlag
         jp z,await_tick
         ld a,c

@@ -32,6 +32,8 @@
         .equ kArchiveNameLength, 9      ; an archived variable: offset of its name's length
         ; The longest record: a code type 0 key record whose 768 bytes are all escaped markers.
         .equ kMaxRecord, 1 + 768 * 3
+        .equ kTimerStatusPort, 4        ; the interrupt status; port 3 reads back the mask
+        .equ kFixedInterruptMask, 0
         .equ _ChkFindSym, 0x42F1
         .equ _ClrLCDFull, 0x4540
         .equ _GrBufClr, 0x4BD0

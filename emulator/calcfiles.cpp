@@ -1,5 +1,7 @@
 #include "calcfiles.hpp"
 
+#include "packer.hpp"
+
 #include <algorithm>
 #include <memory>
 
@@ -21,11 +23,12 @@ std::uint8_t searchKind(std::uint8_t type) {
     return isProgram(type & kTypeMask) ? pack::kProgramType : type & kTypeMask;
 }
 
-void answerChkFindSym(Machine& machine, const std::vector<PlacedVariable>& placed) {
-    const std::uint8_t type = machine.readMemory(kOp1);
+void answerChkFindSym(Machine& machine, const std::vector<PlacedVariable>& placed,
+                      std::uint16_t op1 = kOp1) {
+    const std::uint8_t type = machine.readMemory(op1);
     std::string name;
     for (std::uint16_t i = 1; i <= pack::kNameLength; ++i) {
-        const std::uint8_t c = machine.readMemory(static_cast<std::uint16_t>(kOp1 + i));
+        const std::uint8_t c = machine.readMemory(static_cast<std::uint16_t>(op1 + i));
         if (c == 0) break;
         name += static_cast<char>(c);
     }
@@ -45,7 +48,106 @@ void answerChkFindSym(Machine& machine, const std::vector<PlacedVariable>& place
     machine.setRegister(Register::AF, static_cast<std::uint16_t>(af | kCarry));
 }
 
+void checkNames(const std::vector<pack::Variable>& variables) {
+    for (const pack::Variable& variable : variables) {
+        for (const pack::Variable& other : variables) {
+            if (&other != &variable && other.name == variable.name &&
+                searchKind(other.type) == searchKind(variable.type)) {
+                throw MachineError("two variables named " + variable.name);
+            }
+        }
+    }
+}
+
+// The code of a TI-83 program's hex part and the offset in text of what follows it.
+std::pair<std::vector<std::uint8_t>, std::size_t> hexPart(std::span<const std::uint8_t> text,
+                                                          const std::string& name) {
+    constexpr std::uint8_t kNewLine = 0x3F;
+    constexpr std::uint8_t kEnd = 0xD4;
+    constexpr std::uint8_t kTail[] = {kNewLine, '0', '0', '0', '0', kNewLine, kEnd};
+    const auto fail = [&](std::size_t at, const std::string& what) {
+        throw MachineError("the program " + name + " at byte " + std::to_string(at) + ": " + what);
+    };
+    const auto value = [](std::uint8_t token) {
+        if (token >= '0' && token <= '9') return token - '0';
+        if (token >= 'A' && token <= 'F') return token - 'A' + 10;
+        return -1;
+    };
+    std::vector<std::uint8_t> code;
+    std::size_t at = 0;
+    int high = -1;
+    for (; at < text.size() && text[at] != kEnd; ++at) {
+        if (text[at] == kNewLine) {
+            if (high >= 0) fail(at, "a line ends inside a byte");
+            continue;
+        }
+        const int digit = value(text[at]);
+        if (digit < 0) fail(at, "a token that is no hex digit in the hex part");
+        if (high < 0) {
+            high = digit;
+        } else {
+            code.push_back(static_cast<std::uint8_t>(high << 4 | digit));
+            high = -1;
+        }
+    }
+    if (at == text.size()) fail(at, "no End after the hex part");
+    if (high >= 0) fail(at, "the hex part ends inside a byte");
+    ++at;
+    if (text.size() - at < std::size(kTail) ||
+        !std::equal(std::begin(kTail), std::end(kTail), text.begin() + static_cast<long>(at)))
+        fail(at, "the hex part does not end in End, 0000, End");
+    at += std::size(kTail);
+    if (at < text.size() && text[at] == kNewLine) ++at;
+    if (code.empty()) fail(0, "an empty hex part");
+    return {code, at};
+}
+
 }  // namespace
+
+Send9Start startSend9(Machine& machine, const std::vector<pack::Variable>& variables) {
+    checkNames(variables);
+    const auto programs = std::count_if(variables.begin(), variables.end(),
+                                        [](const auto& v) { return isProgram(v.type); });
+    if (programs != 1) {
+        throw MachineError(programs == 0 ? "no program among the variables"
+                                         : "several programs: which one runs is unclear");
+    }
+    Send9Start start;
+    std::size_t ram = kTi83UserMemory;
+    const std::size_t ramEnd = kSymbolTable - variables.size() * kSymbolEntry;
+    for (const pack::Variable& variable : variables) {
+        if (variable.data.size() > ramEnd - std::min(ram, ramEnd)) {
+            throw MachineError("the variables need " +
+                               std::to_string(ram + variable.data.size() - kTi83UserMemory) +
+                               " bytes from " + std::to_string(kTi83UserMemory) +
+                               ", more than RAM holds");
+        }
+        machine.writeRam(static_cast<std::uint16_t>(ram), variable.data);
+        start.placed.push_back({variable, 0, static_cast<std::uint16_t>(ram)});
+        ram += variable.data.size();
+    }
+    const PlacedVariable& program =
+        *std::find_if(start.placed.begin(), start.placed.end(),
+                      [](const PlacedVariable& p) { return isProgram(p.variable.type); });
+    const auto& data = program.variable.data;
+    if (data.size() < 2 || static_cast<std::size_t>(data[0] | data[1] << 8) != data.size() - 2)
+        throw MachineError("the program " + program.variable.name + " has a wrong size word");
+    const auto [code, binaryAt] = hexPart(std::span(data).subspan(2), program.variable.name);
+    if (code.size() > ramEnd - std::min(ram, ramEnd))
+        throw MachineError("no free RAM for the code of the hex part");
+    start.hexCode = static_cast<std::uint16_t>(ram);
+    start.binary = static_cast<std::uint16_t>(program.address + 2 + binaryAt);
+    machine.writeRam(start.hexCode, code);
+
+    const auto table = std::make_shared<std::vector<PlacedVariable>>(start.placed);
+    machine.setBcall(
+        pack::kTi83ChkFindSym, [table](Machine& m) { answerChkFindSym(m, *table, pack::kTi83Op1); },
+        kChkFindSymCost);
+    // The hex part's code, and the program's bytes after it, may run.
+    machine.startProgram(start.hexCode, static_cast<std::uint16_t>(start.hexCode + code.size()),
+                         start.binary, static_cast<std::uint16_t>(program.address + data.size()));
+    return start;
+}
 
 std::vector<std::uint8_t> programCode(const pack::Variable& variable) {
     const auto& data = variable.data;
@@ -59,14 +161,9 @@ std::vector<std::uint8_t> programCode(const pack::Variable& variable) {
 
 std::vector<PlacedVariable> installVariables(Machine& machine,
                                              const std::vector<pack::Variable>& variables) {
+    checkNames(variables);
     std::vector<PlacedVariable> placed;
     for (const pack::Variable& variable : variables) {
-        for (const pack::Variable& other : variables) {
-            if (&other != &variable && other.name == variable.name &&
-                searchKind(other.type) == searchKind(variable.type)) {
-                throw MachineError("two variables named " + variable.name);
-            }
-        }
         if (isProgram(variable.type))
             placed.insert(placed.begin(), {variable, 0, 0});
         else

@@ -51,6 +51,20 @@ struct PlacedVariable {
 std::vector<PlacedVariable> installVariables(Machine& machine,
                                              const std::vector<pack::Variable>& variables);
 
+// A TI-83 program as Send(9 starts it.
+struct Send9Start {
+    std::vector<PlacedVariable> placed;  // every variable in RAM, in the order given
+    std::uint16_t hexCode = 0;           // where the OS put the code of the hex part
+    std::uint16_t binary = 0;            // the program's bytes after its hex part
+};
+
+// Puts variables into a TI-83 machine's RAM from kTi83UserMemory on, in order, and starts the one
+// program as Send(9 does: the hex part, up to End, 0000, End, turned into code in the free RAM
+// after the variables and run there; the bytes after it may run too. Answers the TI-83's
+// _ChkFindSym from the variables. Throws MachineError for no program or several, two variables
+// of one name, a malformed hex part, or variables that do not fit RAM.
+Send9Start startSend9(Machine& machine, const std::vector<pack::Variable>& variables);
+
 // The program's code from variable's data: without its size word and the assembly prefix.
 // Throws MachineError when it is not an assembly program.
 std::vector<std::uint8_t> programCode(const pack::Variable& variable);

@@ -72,7 +72,7 @@ void writeCyclePlot(const std::string& path, const std::vector<FrameTiming>& fra
         painter.drawPath(line);
     }
     painter.end();
-    capture::SaveQImage(image, path, "png");
+    capture::saveQImage(image, path, "png");
 }
 
 }  // namespace emulator

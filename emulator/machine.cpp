@@ -39,6 +39,25 @@ struct Routine {
     std::vector<std::uint8_t> code;
 };
 
+// The TI-83's IM 1 handler: port 3 reads the status there, so the OS acknowledges the timer by
+// writing its mask without the timer bits, then with them.
+const std::vector<Routine>& ti83Routines() {
+    static const std::vector<Routine> routines = {
+        {kInterruptHandler,
+         {0xF5,               // push af
+          0x3E, 0x09,         // ld a,mask without the timers
+          0xD3, 0x03,         // out (3),a
+          0x3E, 0x0B,         // ld a,mask
+          0xD3, 0x03,         // out (3),a
+          0xF1,               // pop af
+          0xFB,               // ei
+          0xC9}},             // ret
+        {kOsReturn, {0x76}},  // halt
+    };
+    static_assert(kOsInterruptMask == 0x0B);
+    return routines;
+}
+
 const std::vector<Routine>& osRoutines() {
     static const std::vector<Routine> routines = {
         // Waits long enough that the caller's next LCD access keeps the driver's gap.
@@ -116,6 +135,7 @@ struct Machine::State {
     };
 
     Machine* owner = nullptr;
+    MachineModel model = MachineModel::Ti83Plus;
     Z80EX_CONTEXT* cpu = nullptr;
     std::vector<std::uint8_t> flash = std::vector<std::uint8_t>(kFlashPages * kPageSize, 0xFF);
     std::vector<std::uint8_t> ram = std::vector<std::uint8_t>(kRamPages * kPageSize, 0);
@@ -127,6 +147,8 @@ struct Machine::State {
     std::uint8_t port7 = 0x81;
     std::size_t programFirst = 0;  // the program's code, as offsets into ram
     std::size_t programEnd = 0;
+    std::size_t extraFirst = 0;  // TI-83: more code, as offsets into ram
+    std::size_t extraEnd = 0;
 
     Lcd lcd;
     std::uint64_t now = 0;
@@ -191,6 +213,13 @@ struct Machine::State {
 
     void mapBanks() {
         banks[0] = Bank{flash.data(), true, 0};
+        if (model == MachineModel::Ti83) {
+            // ROM, then RAM in one piece from 0x8000.
+            banks[1] = Bank{flash.data() + kPageSize, true, 0};
+            banks[2] = Bank{ram.data(), false, 0};
+            banks[3] = Bank{ram.data() + kPageSize, false, kPageSize};
+            return;
+        }
         banks[1] = bankFor(port6);
         banks[2] = bankFor(port7);
         banks[3] = Bank{ram.data(), false, 0};
@@ -217,9 +246,16 @@ struct Machine::State {
     bool executable(std::uint16_t address) const {
         const Bank& bank = banks[address >> 14];
         if (address < kPageSize) return romCode[address];
-        if (address >= 0xC000 || address < 0x8000 || bank.flash) return false;
+        if (address < 0x8000 || bank.flash) return false;
+        if (address >= 0xC000 && model == MachineModel::Ti83Plus) return false;
         const std::size_t offset = bank.ramOffset + (address & (kPageSize - 1));
-        return (offset >= programFirst && offset < programEnd) || cpuWritten[offset];
+        return (offset >= programFirst && offset < programEnd) ||
+               (offset >= extraFirst && offset < extraEnd) || cpuWritten[offset];
+    }
+
+    // The offset into ram of a RAM address.
+    std::size_t ramOffset(std::uint16_t address) const {
+        return banks[address >> 14].ramOffset + (address & (kPageSize - 1));
     }
 
     std::uint8_t keyRead() const {
@@ -235,8 +271,15 @@ struct Machine::State {
             case 0x01:
                 return keyRead();
             case 0x03:
+                if (model == MachineModel::Ti83)
+                    return static_cast<std::uint8_t>(interruptStatus | kOnKeyUp);
                 return interruptMask;
             case 0x04:
+                if (model == MachineModel::Ti83) {
+                    setFault("read of port 4, which the TI-83 does not define (PC " +
+                             hex4(z80ex_get_reg(cpu, regPC)) + ")");
+                    return 0xFF;
+                }
                 return static_cast<std::uint8_t>(interruptStatus | kOnKeyUp);
             case 0x06:
                 return port6;
@@ -262,14 +305,19 @@ struct Machine::State {
                 interruptStatus &= value;
                 break;
             case 0x04:
-                setTimerRate(kTimerRates[(value >> 1) & 3], accessTime());
+                setTimerRate(model == MachineModel::Ti83 ? kTi83TimerRates[(value >> 1) & 3]
+                                                         : kTimerRates[(value >> 1) & 3],
+                             accessTime());
                 break;
             case 0x06:
-                port6 = value;
-                mapBanks();
-                break;
             case 0x07:
-                port7 = value;
+                if (model == MachineModel::Ti83) {
+                    setFault("write to port " + std::to_string(port) +
+                             ", which pages memory on the 83 Plus only (PC " +
+                             hex4(z80ex_get_reg(cpu, regPC)) + ")");
+                    break;
+                }
+                (port == 0x06 ? port6 : port7) = value;
                 mapBanks();
                 break;
             case 0x10:
@@ -376,6 +424,19 @@ struct Machine::State {
         now += entry->second.cost;
     }
 
+    // A TI-83 OS call: the program called address; answered, it returns to the caller.
+    void directCall(std::uint16_t address) {
+        const auto entry = bcallTable.find(address);
+        const std::uint16_t sp = reg(regSP);
+        bcallsMade.push_back(address);
+        z80ex_set_reg(
+            cpu, regPC,
+            static_cast<std::uint16_t>(read(sp) | read(static_cast<std::uint16_t>(sp + 1)) << 8));
+        z80ex_set_reg(cpu, regSP, static_cast<std::uint16_t>(sp + 2));
+        entry->second.call(*owner);
+        now += entry->second.cost;
+    }
+
     // The callbacks of the Z80 emulation; user is the State.
     static Z80EX_BYTE memoryRead(Z80EX_CONTEXT*, Z80EX_WORD address, int, void* user) {
         return static_cast<State*>(user)->read(address);
@@ -395,14 +456,16 @@ struct Machine::State {
     }
 };
 
-Machine::Machine(double timerHz, std::uint32_t seed) : m_state(std::make_unique<State>()) {
+Machine::Machine(double timerHz, std::uint32_t seed, MachineModel model)
+    : m_state(std::make_unique<State>()) {
     State& s = *m_state;
     s.owner = this;
+    s.model = model;
     s.random.seed(seed);
     s.cpu = z80ex_create(State::memoryRead, &s, State::memoryWrite, &s, State::portReadCallback, &s,
                          State::portWriteCallback, &s, State::busRead, &s);
     if (s.cpu == nullptr) throw MachineError("the Z80 emulation could not be created");
-    for (const Routine& routine : osRoutines()) {
+    for (const Routine& routine : model == MachineModel::Ti83 ? ti83Routines() : osRoutines()) {
         for (std::size_t i = 0; i < routine.code.size(); ++i) {
             s.flash[routine.address + i] = routine.code[i];
             s.romCode[routine.address + i] = true;
@@ -410,6 +473,7 @@ Machine::Machine(double timerHz, std::uint32_t seed) : m_state(std::make_unique<
     }
     s.mapBanks();
     s.setTimerRate(timerHz, 0);
+    if (model == MachineModel::Ti83) return;
 
     const auto clearLcd = [](Machine& machine) { machine.lcd().clear(); };
     setBcall(kClrLcdFull, clearLcd, 60'000);
@@ -462,6 +526,29 @@ void Machine::loadProgram(std::span<const std::uint8_t> code) {
     z80ex_set_reg(s.cpu, regIM, 1);
     z80ex_set_reg(s.cpu, regIFF1, 1);
     z80ex_set_reg(s.cpu, regIFF2, 1);
+}
+
+void Machine::startProgram(std::uint16_t entry, std::uint16_t entryEnd, std::uint16_t first,
+                           std::uint16_t end) {
+    State& s = *m_state;
+    s.programFirst = s.ramOffset(entry);
+    s.programEnd = s.programFirst + static_cast<std::uint16_t>(entryEnd - entry);
+    s.extraFirst = s.ramOffset(first);
+    s.extraEnd = s.extraFirst + static_cast<std::uint16_t>(end - first);
+    const std::uint8_t back[] = {kOsReturn & 0xFF, kOsReturn >> 8};
+    writeRam(kEntryStack, back);
+    s.entrySp = kEntryStack;
+    z80ex_reset(s.cpu);
+    z80ex_set_reg(s.cpu, regPC, entry);
+    z80ex_set_reg(s.cpu, regSP, kEntryStack);
+    z80ex_set_reg(s.cpu, regIY, kOsFlags);
+    z80ex_set_reg(s.cpu, regIM, 1);
+    z80ex_set_reg(s.cpu, regIFF1, 1);
+    z80ex_set_reg(s.cpu, regIFF2, 1);
+}
+
+MachineModel Machine::model() const noexcept {
+    return m_state->model;
 }
 
 void Machine::writeRam(std::uint16_t address, std::span<const std::uint8_t> bytes) {
@@ -571,8 +658,16 @@ RunResult Machine::run(std::uint64_t tStateLimit) {
                 result.returned = true;
                 break;
             }
-            if (pc == kBcallEntry) {
+            if (s.model == MachineModel::Ti83Plus && pc == kBcallEntry) {
                 s.bcall();
+                continue;
+            }
+            if (s.model == MachineModel::Ti83 && pc >= 0x4000 && pc < 0x8000) {
+                if (!s.bcallTable.contains(pc)) {
+                    s.setFault("unknown OS call " + hex4(pc));
+                    break;
+                }
+                s.directCall(pc);
                 continue;
             }
             if (!s.executable(pc)) {

@@ -38,6 +38,20 @@ inline constexpr std::uint16_t kHomeUp = 0x4558;
 inline constexpr std::uint16_t kGrBufClr = 0x4BD0;
 // The four timer rates of the 83 Plus, selected by bits 1-2 of a write to port 4.
 inline constexpr double kTimerRates[4] = {560.0, 248.0, 170.0, 118.0};
+// The TI-83's timer, an RC oscillator: periods of about 12,000, 28,000, 44,000 and 62,000
+// T-states, selected by bits 1-2 of a write to port 4; they drift with the batteries.
+inline constexpr double kTi83TimerRates[4] = {6e6 / 12'000, 6e6 / 28'000, 6e6 / 44'000,
+                                              6e6 / 62'000};
+// Where a TI-83 program's variables begin in RAM (the OS's user memory).
+inline constexpr std::uint16_t kTi83UserMemory = 0x9327;
+
+// The calculator a Machine emulates.
+enum class MachineModel {
+    Ti83Plus,  // ports 6 and 7 page flash and RAM; OS calls through rst 0x28; port 4 reads
+               // the interrupt status, port 3 the mask
+    Ti83,      // 32 KB of RAM at 0x8000, code may run anywhere in it; OS calls are plain calls
+               // into the ROM; port 3 reads the interrupt status, port 4 reads nothing
+};
 // Flash pages of 16 KB, as many as a TI-84 Plus has; page 0 is the emulated OS, always seen at
 // 0x0000.
 inline constexpr int kFlashPages = 64;
@@ -96,7 +110,8 @@ enum class Register { AF, BC, DE, HL, IX, IY, SP, PC };
 
 // An emulated 83 Plus running one assembly program: Z80 at 6 MHz, the OS's memory map (flash
 // page 0 at 0x0000, bank A at 0x4000 through port 6, bank B at 0x8000 through port 7, RAM page
-// 0 at 0xC000), the LCD, the keyboard, the timer interrupt and the OS calls the program makes.
+// 0 at 0xC000), the LCD, the keyboard, the timer interrupt and the OS calls the program makes;
+// or, with MachineModel::Ti83, a TI-83 (ROM at 0x0000-0x7FFF, RAM from 0x8000).
 // Faults (a write to flash, code running outside the program and the OS routines, an unknown OS
 // call, the T-state limit) end the run with a message.
 class Machine {
@@ -106,7 +121,8 @@ class Machine {
 
     // A machine whose timer interrupts come timerHz times a second (0: never); seed drives the
     // data bus byte an IM 2 interrupt reads.
-    explicit Machine(double timerHz = kTimerRates[3], std::uint32_t seed = 1);
+    explicit Machine(double timerHz = kTimerRates[3], std::uint32_t seed = 1,
+                     MachineModel model = MachineModel::Ti83Plus);
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -115,6 +131,12 @@ class Machine {
     // OS gives: PC at the code, the return address at kEntryStack, IY = kOsFlags, IM 1,
     // interrupts on. Throws MachineError when the code reaches kStackLimit.
     void loadProgram(std::span<const std::uint8_t> code);
+    // Starts the code at entry as the TI-83's Send(9 does, with the entry state of loadProgram;
+    // code may run from entry up to entryEnd and from first up to end, besides the RAM the
+    // program writes.
+    void startProgram(std::uint16_t entry, std::uint16_t entryEnd, std::uint16_t first,
+                      std::uint16_t end);
+    MachineModel model() const noexcept;
     // Writes bytes to RAM from address on. Throws MachineError outside 0x8000-0xFFFF.
     void writeRam(std::uint16_t address, std::span<const std::uint8_t> bytes);
     // Fills flash page (1 to kFlashPages - 1) with bytes from its start; the rest stays erased
@@ -134,6 +156,7 @@ class Machine {
     // Presses key when frame (from 0) begins; it stays down.
     void pressKeyAtFrame(Key key, std::size_t frame);
     // Answers the OS call at address with call, charging cost T-states; replaces any earlier one.
+    // On the TI-83 the call is a call of address itself.
     void setBcall(std::uint16_t address, Bcall call, std::uint64_t cost);
     // Called at each frame_shown, once the frame's timing is known (waited is still 0).
     void onFrameShown(std::function<void(const FrameTiming&)> callback);

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+namespace jobmaker {
+
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments) {
     static constexpr support::Option kOptions[] = {
         {"--defaults", false}, {"--job", true}, {"--screenshot", true}};
@@ -33,10 +35,14 @@ QString prelmatUsage() {
         "\n"
         "  --defaults   write the job file with the default settings, without any display\n"
         "  --job PATH   write the job file to PATH instead of thisjob.ini in the program's\n"
-        "               own directory\n"
+        "               own directory, or, when that folder is not writable (an installed\n"
+        "               program), in $XDG_CONFIG_HOME/kelvonar/ (~/.config/kelvonar/), where\n"
+        "               the converter looks for it too\n"
         "  -h, --help   show this text\n"
         "  --version    show the version\n"
         "\n"
         "Exit status: 0 done, 1 the job file could not be written, 2 a usage error or no display\n"
         "for the dialog.\n");
 }
+
+}  // namespace jobmaker

@@ -7,6 +7,8 @@
 
 #include "arguments.hpp"
 
+namespace jobmaker {
+
 // What the command line asks for.
 struct PrelmatOptions {
     // --help: print the usage and stop.
@@ -26,3 +28,5 @@ PrelmatOptions parsePrelmatArguments(const QStringList& arguments);
 
 // The text --help prints.
 QString prelmatUsage();
+
+}  // namespace jobmaker

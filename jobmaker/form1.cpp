@@ -13,6 +13,8 @@
 
 #include "jobfilewriter.hpp"
 
+namespace jobmaker {
+
 namespace {
 
 // The dialog is laid out in twips; 15 twips are one pixel at 96 dots per inch.
@@ -195,3 +197,5 @@ void Form1::compileJobFile() {
                      QMessageBox::Ok, this);
     done.exec();
 }
+
+}  // namespace jobmaker

@@ -15,6 +15,8 @@ class QLineEdit;
 class QPushButton;
 class QScrollBar;
 
+namespace jobmaker {
+
 // The program's title: the caption of its message boxes.
 inline constexpr char kProgramTitle[] = "Prelmat";
 
@@ -53,3 +55,5 @@ class Form1 : public QDialog {
     QCheckBox* m_check2 = nullptr;
     QPushButton* m_command2 = nullptr;
 };
+
+}  // namespace jobmaker

@@ -6,9 +6,17 @@
 #include <QFileInfo>
 
 #include "atomicfile.hpp"
+#include "configfolder.hpp"
+
+namespace jobmaker {
 
 QString defaultJobFilePath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kJobFileName));
+    const std::string programDirectory =
+        QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
+    const QString folder = QFile::decodeName(support::jobFolder(programDirectory).c_str());
+    // The configuration folder is made on first use; a failure shows when the file is written.
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(QString::fromLatin1(kJobFileName));
 }
 
 void writeJobFile(const QString& path, const QByteArray& text) {
@@ -22,3 +30,5 @@ void writeJobFile(const QString& path, const QByteArray& text) {
     support::writeFileAtomic(
         file, std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
 }
+
+}  // namespace jobmaker

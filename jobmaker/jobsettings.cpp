@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+namespace jobmaker {
+
 QByteArray jobFileText(const JobSettings& settings) {
     const auto flag = [](bool on) { return QByteArray(on ? "1" : "0"); };
     const std::initializer_list<QByteArray> lines = {
@@ -30,3 +32,5 @@ QByteArray jobFileText(const JobSettings& settings) {
         text += line + "\r\n";
     return text;
 }
+
+}  // namespace jobmaker

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace jobmaker {
+
 // What the job maker writes: the dialog's choices, with the dialog's defaults.
 struct JobSettings {
     // The target device, "TI82" or "TI83".
@@ -28,3 +30,5 @@ struct JobSettings {
 
 // The 19 lines of thisjob.ini for settings, each ended by CR LF; typed texts are written as UTF-8.
 QByteArray jobFileText(const JobSettings& settings);
+
+}  // namespace jobmaker

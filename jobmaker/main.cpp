@@ -19,6 +19,8 @@
 #include "jobsettings.hpp"
 #include "program.hpp"
 
+using namespace jobmaker;
+
 namespace {
 
 int reportUsageError(const support::UsageError& error) {

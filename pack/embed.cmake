@@ -1,37 +1,63 @@
 # Writes the C++ source of the players the packer embeds: cmake -DOUT=... [-DBIN=... -DSYM=...]
-# -P embed.cmake. Each player is its bytes up to the label player_data (first byte at ORIGIN);
-# without BIN the build has no player and the array is empty.
-set(ORIGIN 0x9D95)
-set(bytes "")
-if(BIN)
-    file(STRINGS ${SYM} data_line REGEX " player_data$")
+# [-DBIN83=... -DBIN83_PAGE=... -DBIN83_ONE=... -DSYM83=...] -P embed.cmake. Each player is its
+# bytes up to the label player_data. BIN is the 83 Plus player (first byte at 0x9D95); BIN83,
+# BIN83_PAGE and BIN83_ONE are the TI-83 player linked at 0, 0x100 and 1, SYM83 its labels at 0. Without them the build has no such player and the arrays are empty.
+
+# Sets out_var to the C array items of the bytes of bin up to player_data, which sym lists;
+# origin is where the first byte lies.
+function(player_bytes out_var bin sym origin)
+    file(STRINGS ${sym} data_line REGEX " player_data$")
     if(NOT data_line)
-        message(FATAL_ERROR "${SYM} has no label player_data")
+        message(FATAL_ERROR "${sym} has no label player_data")
     endif()
     string(REGEX MATCH "^[0-9A-Fa-f]+" address ${data_line})
-    math(EXPR length "0x${address} - ${ORIGIN}")
-    file(READ ${BIN} hex HEX)
+    math(EXPR length "0x${address} - ${origin}")
+    file(READ ${bin} hex HEX)
     string(LENGTH "${hex}" digits)
     math(EXPR available "${digits} / 2")
     if(length LESS 1 OR length GREATER available)
-        message(FATAL_ERROR "player_data at 0x${address} lies outside the ${available} bytes of ${BIN}")
+        message(FATAL_ERROR "player_data at 0x${address} lies outside the ${available} bytes of ${bin}")
     endif()
     math(EXPR digits "${length} * 2")
     string(SUBSTRING "${hex}" 0 ${digits} hex)
     string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    set(${out_var} "${bytes}" PARENT_SCOPE)
+endfunction()
+
+set(bytes "")
+if(BIN)
+    player_bytes(bytes ${BIN} ${SYM} 0x9D95)
+endif()
+set(bytes83 "")
+set(bytes83_page "")
+set(bytes83_one "")
+if(BIN83)
+    player_bytes(bytes83 ${BIN83} ${SYM83} 0)
+    # The same length of the builds at 0x100 and 1.
+    player_bytes(bytes83_page ${BIN83_PAGE} ${SYM83} 0)
+    player_bytes(bytes83_one ${BIN83_ONE} ${SYM83} 0)
 endif()
 file(WRITE ${OUT}.new
-"// Made by pack/embed.cmake from the assembled player; do not edit.
+"// Made by pack/embed.cmake from the assembled players; do not edit.
 #include \"players.hpp\"
 
 namespace pack {
 
 namespace {
 const std::uint8_t kTi83Plus[] = {${bytes}0};
+const std::uint8_t kTi83[] = {${bytes83}0};
+const std::uint8_t kTi83AtPage[] = {${bytes83_page}0};
+const std::uint8_t kTi83AtOne[] = {${bytes83_one}0};
 }  // namespace
 
 std::span<const std::uint8_t> builtPlayer(Model model) {
     if (model == Model::Ti83Plus) return {kTi83Plus, sizeof kTi83Plus - 1};
+    return {kTi83, sizeof kTi83 - 1};
+}
+
+std::span<const std::uint8_t> builtTi83PlayerMoved(std::uint16_t by) {
+    if (by == 0x100) return {kTi83AtPage, sizeof kTi83AtPage - 1};
+    if (by == 1) return {kTi83AtOne, sizeof kTi83AtOne - 1};
     return {};
 }
 

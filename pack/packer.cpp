@@ -97,7 +97,109 @@ std::vector<OutputFile> packTi83Plus(const PackRequest& request,
     return files;
 }
 
+void put16(std::vector<std::uint8_t>& out, std::size_t value) {
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+}
+
+std::vector<OutputFile> packTi83(const PackRequest& request, std::span<const std::uint8_t> player,
+                                 std::span<const std::uint8_t> data,
+                                 std::span<const std::uint16_t> moved) {
+    if (data.size() > kTi83Limit) {
+        throw PackError("the records of " + bytesText(data.size()) +
+                        " do not fit the RAM of a TI-83 (at most " + bytesText(kTi83Limit) + ")");
+    }
+    if (player.empty()) throw PackError("this build has no player for the TI-83");
+    // The player, the records behind their size, the words the player moves.
+    std::vector<std::uint8_t> program = ti83HexPart(request.name);
+    program.insert(program.end(), player.begin(), player.end());
+    put16(program, data.size());
+    program.insert(program.end(), data.begin(), data.end());
+    put16(program, moved.size());
+    for (const std::uint16_t offset : moved) {
+        if (offset + 2U > player.size()) throw PackError("a word to move lies outside the player");
+        put16(program, offset);
+    }
+    if (program.size() + 2 > kTi83Ram) {
+        throw PackError("the program of " + bytesText(program.size() + 2) + " (records of " +
+                        bytesText(data.size()) + ") does not fit the RAM of a TI-83 (at most " +
+                        bytesText(kTi83Ram) + ")");
+    }
+    const CalcFile file{
+        Family::Ti83, request.comment, {{kProgramType, request.name, false, sizedData(program)}}};
+    return {{request.name + "." + fileExtension(file), writeCalcFile(file)}};
+}
+
 }  // namespace
+
+std::vector<std::uint16_t> relocations(std::span<const std::uint8_t> code,
+                                       std::span<const std::uint8_t> movedByPage,
+                                       std::span<const std::uint8_t> movedByOne) {
+    if (movedByPage.size() != code.size() || movedByOne.size() != code.size())
+        throw PackError("the builds of the player differ in length");
+    std::vector<std::uint16_t> words;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        if (movedByPage[i] == code[i]) continue;
+        if (i == 0 || movedByPage[i] != static_cast<std::uint8_t>(code[i] + 1) ||
+            movedByOne[i - 1] != static_cast<std::uint8_t>(code[i - 1] + 1)) {
+            throw PackError("the player's byte " + std::to_string(i) +
+                            " is not the high byte of an address");
+        }
+        words.push_back(static_cast<std::uint16_t>(i - 1));
+    }
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        if (movedByOne[i] == code[i]) continue;
+        const bool low = std::binary_search(words.begin(), words.end(), i);
+        // A carry out of a low byte 0xFF reaches the high byte.
+        const bool carried =
+            i > 0 && std::binary_search(words.begin(), words.end(), i - 1) && code[i - 1] == 0xFF;
+        if (!low && !carried) {
+            throw PackError("the player's byte " + std::to_string(i) +
+                            " is not the low byte of an address");
+        }
+    }
+    return words;
+}
+
+std::vector<std::uint8_t> ti83HexPart(const std::string& name) {
+    // Position-independent: the OS decides where this code runs.
+    std::vector<std::uint8_t> code = {0x21, kTi83Op1 & 0xFF, kTi83Op1 >> 8,  // ld hl,OP1
+                                      0x36, kProgramType};                   // ld (hl),type
+    for (std::size_t i = 0; i < kNameLength; ++i) {
+        code.push_back(0x23);  // inc hl
+        code.push_back(0x36);  // ld (hl),character
+        code.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0);
+        if (i >= name.size()) break;
+    }
+    code.insert(code.end(), {0xCD, kTi83ChkFindSym & 0xFF, kTi83ChkFindSym >> 8,  // call
+                             0xD8,                                                // ret c
+                             0x21, 0, 0,  // ld hl,the binary part's offset from the size word
+                             0x19,        // add hl,de
+                             0xE9});      // jp (hl)
+    // Tokens: the digits 0-9 and A-F, a new line, End.
+    constexpr std::uint8_t kNewLine = 0x3F;
+    constexpr std::uint8_t kEnd = 0xD4;
+    constexpr std::size_t kLineBytes = 8;
+    constexpr std::size_t kTailTokens =
+        10;  // new line, End, new line, 0000, new line, End, new line
+    const std::size_t lines = (code.size() + kLineBytes - 1) / kLineBytes;
+    const std::size_t offset = 2 + code.size() * 2 + (lines - 1) + kTailTokens;
+    code[code.size() - 4] = static_cast<std::uint8_t>(offset & 0xFF);
+    code[code.size() - 3] = static_cast<std::uint8_t>(offset >> 8);
+
+    const auto digit = [](unsigned value) {
+        return static_cast<std::uint8_t>(value < 10 ? '0' + value : 'A' + value - 10);
+    };
+    std::vector<std::uint8_t> tokens;
+    for (std::size_t i = 0; i < code.size(); ++i) {
+        if (i > 0 && i % kLineBytes == 0) tokens.push_back(kNewLine);
+        tokens.push_back(digit(code[i] >> 4));
+        tokens.push_back(digit(code[i] & 0x0F));
+    }
+    tokens.insert(tokens.end(),
+                  {kNewLine, kEnd, kNewLine, '0', '0', '0', '0', kNewLine, kEnd, kNewLine});
+    return tokens;
+}
 
 std::vector<std::string> appVarTable(std::span<const std::uint8_t> code, std::size_t tableOffset) {
     if (tableOffset >= code.size() ||
@@ -120,7 +222,8 @@ std::vector<std::string> appVarNames(const std::string& name, std::size_t count)
 
 std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,
                                   std::span<const std::uint8_t> data,
-                                  std::span<const std::size_t> recordSizes) {
+                                  std::span<const std::size_t> recordSizes,
+                                  std::span<const std::uint16_t> movedWords) {
     const std::size_t total =
         std::accumulate(recordSizes.begin(), recordSizes.end(), std::size_t{0});
     if (total != data.size()) {
@@ -128,11 +231,7 @@ std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const st
                         bytesText(data.size()));
     }
     if (request.model == Model::Ti83Plus) return packTi83Plus(request, player, data, recordSizes);
-    if (data.size() > kTi83Limit) {
-        throw PackError("the records of " + bytesText(data.size()) +
-                        " do not fit the RAM of a TI-83 (at most " + bytesText(kTi83Limit) + ")");
-    }
-    throw PackError("this build has no TI-83 player");
+    return packTi83(request, player, data, movedWords);
 }
 
 }  // namespace pack

@@ -24,6 +24,13 @@ inline constexpr std::size_t kArchiveLimit = 480 * 1024;
 inline constexpr std::size_t kAppVarRecords = 16'000;
 // Records of a TI-83 program at most: it lives in the TI-83's RAM with its player.
 inline constexpr std::size_t kTi83Limit = 26'000;
+// The TI-83's free RAM: the whole program (hex part, player, records) at most.
+inline constexpr std::size_t kTi83Ram = 27'000;
+// TI-83 (ROM 1.x) facts the hex part relies on: the OS's first floating-point register, where a
+// symbol search takes its type and name, and _ChkFindSym, called directly (no rst 0x28 on the
+// TI-83), which returns DE = the variable's data (its size word) and carry when it is missing.
+inline constexpr std::uint16_t kTi83Op1 = 0x8039;
+inline constexpr std::uint16_t kTi83ChkFindSym = 0x442A;
 // The most AppVars one video uses: their names end in 0-9 and A-Z.
 inline constexpr std::size_t kMaxAppVars = 36;
 
@@ -53,12 +60,28 @@ struct OutputFile {
 // whole records (archived when request.archive, or when the records and the program twice, as
 // Asm( copies it, pass kRamBudget), and NAME.8xg
 // with all of them; when they pass a file's 64 KB, NAME-1.8xg, NAME-2.8xg, ... instead.
-// Ti83: data past kTi83Limit are refused; the TI-83 player is not written yet, so every Ti83
-// request ends in PackError. Throws PackError when the data exceed the model's limit, a record
-// is larger than an AppVar, or the sizes do not add up to the data.
+// Ti83: NAME.83p, one program: the hex part (ti83HexPart), then the player, which moves the
+// words at movedWords (offsets from its first byte) to where it lies, the records' size, the
+// records and that table; records past kTi83Limit or a program past kTi83Ram are refused.
+// Throws PackError when the data exceed the model's limit, a record is larger than an AppVar, or
+// the sizes do not add up to the data.
 std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,
                                   std::span<const std::uint8_t> data,
-                                  std::span<const std::size_t> recordSizes);
+                                  std::span<const std::size_t> recordSizes,
+                                  std::span<const std::uint16_t> movedWords = {});
+
+// The offsets of the absolute addresses in code, a program linked at 0, from the same program
+// linked at 0x100 (movedByPage) and at 1 (movedByOne): each word whose high byte grows by one at
+// 0x100 and whose low byte grows by one at 1. Throws PackError when the three do not agree on
+// that, as when an address is split into bytes.
+std::vector<std::uint16_t> relocations(std::span<const std::uint8_t> code,
+                                       std::span<const std::uint8_t> movedByPage,
+                                       std::span<const std::uint8_t> movedByOne);
+
+// The tokens of the hex part of a TI-83 program named name, which Send(9 turns into code: it
+// finds the program and jumps into its binary part, which starts right after these tokens, with
+// HL = the binary part's address: the hex digits in lines, then End, 0000, End.
+std::vector<std::uint8_t> ti83HexPart(const std::string& name);
 
 // The names of the AppVars a Ti83Plus program plays, in order, from its code (the program's
 // content after the assembly prefix) whose table starts at tableOffset. Throws PackError when the

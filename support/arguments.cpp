@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <vector>
 
 namespace support {
 
@@ -89,6 +90,48 @@ std::uint64_t wholeNumber(std::string_view option, std::string_view text, std::u
                          " to " + std::to_string(high) + ", not \"" + std::string(text) + "\"");
     }
     return value;
+}
+
+std::int64_t timeValue(std::string_view option, std::string_view text) {
+    const auto refuse = [&] {
+        return UsageError(std::string(option) +
+                          " needs a time in seconds or as [[h:]m:]s[.f], not \"" +
+                          std::string(text) + "\"");
+    };
+    constexpr std::int64_t kMicro = 1'000'000;
+    constexpr std::int64_t kLargest = std::int64_t{1} << 50;  // beyond any video
+    const auto digits = [](std::string_view part) {
+        return !part.empty() &&
+               std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    std::string_view rest = text;
+    std::int64_t fraction = 0;
+    if (const auto point = rest.find('.'); point != std::string_view::npos) {
+        const std::string_view decimals = rest.substr(point + 1);
+        if (!digits(decimals) || decimals.size() > 6) throw refuse();
+        for (std::size_t i = 0; i < 6; ++i)
+            fraction = fraction * 10 + (i < decimals.size() ? decimals[i] - '0' : 0);
+        rest = rest.substr(0, point);
+    }
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const auto colon = rest.find(':', start);
+        fields.push_back(rest.substr(start, colon - start));
+        if (colon == std::string_view::npos) break;
+        start = colon + 1;
+    }
+    if (fields.size() > 3) throw refuse();
+    std::int64_t seconds = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        std::int64_t value = 0;
+        const auto [end, error] =
+            std::from_chars(fields[i].data(), fields[i].data() + fields[i].size(), value);
+        if (!digits(fields[i]) || error != std::errc() || value > kLargest) throw refuse();
+        if (i > 0 && value >= 60) throw refuse();
+        seconds = seconds * 60 + value;
+        if (seconds > kLargest) throw refuse();
+    }
+    return seconds * kMicro + fraction;
 }
 
 }  // namespace support

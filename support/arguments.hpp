@@ -58,4 +58,9 @@ Arguments parseArguments(const std::vector<std::string>& arguments, std::span<co
 std::uint64_t wholeNumber(std::string_view option, std::string_view text, std::uint64_t low,
                           std::uint64_t high);
 
+// The time text of option in microseconds: seconds ("95", "95.5") or [[h:]m:]s[.f] ("1:35.5",
+// "0:01:35"), with minutes and seconds below 60 after a colon and at most six decimals. Throws
+// UsageError otherwise.
+std::int64_t timeValue(std::string_view option, std::string_view text);
+
 }  // namespace support

@@ -14,6 +14,9 @@ class FrameSource {
     virtual double Length() = 0;
     // The picture shown at t seconds, at the player's size; valid until the next call.
     virtual const Picture& pictureAt(double t) = 0;
+    // Gets ready for pictureAt(t) without going through the pictures before t, where the
+    // source can; called once, before the first picture.
+    virtual void seek(double /*t*/) {}
 };
 
 }  // namespace capture

@@ -11,7 +11,7 @@
 
 namespace capture {
 
-void SaveQImage(const QImage& image, const std::string& path, const char* format) {
+void saveQImage(const QImage& image, const std::string& path, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -21,7 +21,7 @@ void SaveQImage(const QImage& image, const std::string& path, const char* format
         path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
-void SaveImage(const Picture& picture, const std::string& path) {
+void saveImage(const Picture& picture, const std::string& path) {
     if (picture.empty()) throw support::FileError(path, "the picture is empty");
     const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
     if (picture.rgb.size() < rowBytes * static_cast<std::size_t>(picture.height)) {
@@ -31,7 +31,7 @@ void SaveImage(const Picture& picture, const std::string& path) {
     const QImage image(picture.rgb.data(), picture.width, picture.height,
                        static_cast<qsizetype>(rowBytes), QImage::Format_RGB888);
     const bool png = QString::fromStdString(path).endsWith(".png", Qt::CaseInsensitive);
-    SaveQImage(image, path, png ? "png" : "bmp");
+    saveQImage(image, path, png ? "png" : "bmp");
 }
 
 }  // namespace capture

@@ -29,7 +29,7 @@ std::uint32_t PaletteColour(int index) {
     return kPalette[static_cast<std::size_t>(index)];
 }
 
-int BackgroundIndex(double WantWhite) {
+int backgroundIndex(double WantWhite) {
     const double index = std::nearbyint(WantWhite * 15);  // the default mode rounds half to even
     if (!(index > 0)) return 0;
     if (index >= 15) return 15;
@@ -72,7 +72,7 @@ Layout InitMediaPlayer(double Width, double Height, double DWidth, double DHeigh
     layout.tgt.left = back.left;
     layout.tgt.top = store(double{tBorder.top} + 2);
 
-    layout.background = PaletteColour(BackgroundIndex(WantWhite));
+    layout.background = PaletteColour(backgroundIndex(WantWhite));
     layout.previewVisible = true;
     return layout;
 }

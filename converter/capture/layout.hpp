@@ -36,7 +36,7 @@ std::uint32_t PaletteColour(int index);
 
 // Index of the background colour for WantWhite: WantWhite x 15 rounded half to even, limited to
 // the palette (0 black, 15 white).
-int BackgroundIndex(double WantWhite);
+int backgroundIndex(double WantWhite);
 
 // The window laid out for a player of Width x Height and a canvas of DWidth x DHeight on the
 // design backdrop, with the preview on; geometry only, the video is opened elsewhere.

@@ -26,7 +26,8 @@ struct MediaOptions {
     int threads = 1;  // decoder threads; 0 lets the decoder choose
 };
 
-// The first video stream of a file, decoded forward only and scaled to the player's size.
+// The first video stream of a file, decoded forward, turned upright as its display matrix says
+// (right angles and flips) and scaled to the player's size.
 // Frame times count from the stream's start. The picture shown at t is the last frame whose
 // time is at most t (the first frame before it, the last one after the end). The length is the
 // end of the last frame (its time plus its duration), found when the file is opened by a pass
@@ -52,9 +53,17 @@ class MediaPlayer final : public FrameSource {
 
     // Number of tenths of a second k / 10 (k = 0, 1, ...) that lie before the end.
     long long tenthCount() const noexcept;
-    // Size of the stream's first picture, before scaling.
+    // Size of the stream's first picture as stored, before turning and scaling.
     int sourceWidth() const noexcept;
     int sourceHeight() const noexcept;
+    // How the stream's display matrix turns the picture for showing ("rotated by 90 degrees
+    // clockwise", ...); empty when it is shown as stored.
+    std::string turnName() const;
+    // Positions the player for pictureAt(t) by seeking to the key frame at or before t and
+    // decoding on from it, instead of decoding everything before t; the pictures are those of
+    // decoding from the start. Streams without timestamps, and times less than a second ahead,
+    // are decoded on to.
+    void seek(double t) override;
 
   private:
     struct Impl;

@@ -18,7 +18,7 @@ long long pictureShift(double offset) {
 
 }  // namespace
 
-int SurfaceSide(float side) {
+int surfaceSide(float side) {
     if (!(side >= 1)) return 0;
     if (side >= static_cast<float>(kMaxSurfaceSide) + 1) {
         throw std::length_error("canvas side larger than " + std::to_string(kMaxSurfaceSide));
@@ -26,10 +26,10 @@ int SurfaceSide(float side) {
     return static_cast<int>(std::floor(side));
 }
 
-Surface ComposeSurface(const Layout& layout, const Picture* picture) {
+Surface composeSurface(const Layout& layout, const Picture* picture) {
     Surface surface;
-    surface.width = SurfaceSide(layout.vBackG.width);
-    surface.height = SurfaceSide(layout.vBackG.height);
+    surface.width = surfaceSide(layout.vBackG.width);
+    surface.height = surfaceSide(layout.vBackG.height);
     const auto fill = static_cast<std::int32_t>(layout.background);
     surface.colours.assign(static_cast<std::size_t>(surface.width) * surface.height, fill);
 

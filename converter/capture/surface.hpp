@@ -20,7 +20,7 @@ struct Surface {
 
 // Whole pixels of a VBackG side: floor(side) for 1 or more, else 0; throws std::length_error
 // above kMaxSurfaceSide.
-int SurfaceSide(float side);
+int surfaceSide(float side);
 
 // VBackG's rectangle as the window shows it: the background colour, with picture drawn at the
 // player's position relative to VBackG at the picture's own size. Surface pixel (i, j) shows
@@ -29,6 +29,6 @@ int SurfaceSide(float side);
 // on 96 pixels (offset 0.5) starts at column 0 and leaves column 95 to the background. A
 // larger picture shows its central part. A player of width or height 0 or less, or no
 // picture, shows only the background.
-Surface ComposeSurface(const Layout& layout, const Picture* picture);
+Surface composeSurface(const Layout& layout, const Picture* picture);
 
 }  // namespace capture

@@ -93,7 +93,7 @@ static_assert(
     "the panel shows every counter once");
 
 // The statistics caption of counter 0 to 11 ("NRLE:", "NTNRLE:", ...); "" for any other.
-constexpr std::string_view CodeTypeCaption(int counter) {
+constexpr std::string_view codeTypeCaption(int counter) {
     if (counter < 0 || counter >= kCaptionCount) return {};
     if (counter < kCodeTypeCount) return kCodeTypes[static_cast<std::size_t>(counter)].caption;
     return kStatisticsCaptions[static_cast<std::size_t>(counter - kCodeTypeCount)];

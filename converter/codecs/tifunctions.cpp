@@ -220,7 +220,7 @@ void encodeWideHeaders(const BitString& frame, const CodeTypeTraits& traits, Bit
 
 }  // namespace
 
-std::string CodeTypePanel(const CodeTypeTally& tally) {
+std::string codeTypePanel(const CodeTypeTally& tally) {
     constexpr std::size_t kCellWidth = 23;
     std::string panel;
     for (const auto& row : kPanel) {
@@ -228,7 +228,7 @@ std::string CodeTypePanel(const CodeTypeTally& tally) {
         for (const int counter : row) {
             const auto& count = tally[static_cast<std::size_t>(counter)];
             std::string cell = " ";
-            cell += CodeTypeCaption(counter);
+            cell += codeTypeCaption(counter);
             cell.resize(std::max<std::size_t>(cell.size(), 11), ' ');
             cell += std::to_string(count[0]) + " / " + std::to_string(count[1]);
             cell.resize(std::max(cell.size(), kCellWidth), ' ');

@@ -22,7 +22,7 @@ inline constexpr std::size_t kMaxHeaderValue = 65535;
 using CodeTypeTally = std::array<std::array<std::size_t, 2>, kCaptionCount>;
 // The counts as the statistics panel arranges them (kPanel): four lines, each ended by a line
 // feed, of three "CAPTION key / difference" cells.
-std::string CodeTypePanel(const CodeTypeTally& tally);
+std::string codeTypePanel(const CodeTypeTally& tally);
 
 // Bits (k-1)*8+1 .. k*8 of bits for k >= 1: 8 bits, fewer at an incomplete tail, none past the end.
 BitString GetByte(const BitString& bits, std::size_t k);

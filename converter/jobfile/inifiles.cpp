@@ -72,7 +72,7 @@ std::string readJobFile(const std::string& fileName) {
 
 }  // namespace
 
-std::string FindINIString(std::string_view text, std::string_view section, std::string_view key) {
+std::string findIniString(std::string_view text, std::string_view section, std::string_view key) {
     const std::string header = "[" + lowerAscii(section) + "]";
     const std::string wanted = lowerAscii(key);
     if (wanted.empty()) return {};
@@ -99,14 +99,14 @@ std::string FindINIString(std::string_view text, std::string_view section, std::
 
 std::string ReadINIString(const std::string& fileName, std::string_view section,
                           std::string_view key) {
-    return FindINIString(readJobFile(fileName), section, key);
+    return findIniString(readJobFile(fileName), section, key);
 }
 
 double ReadININumber(const std::string& fileName, std::string_view section, std::string_view key) {
-    return ParseLeadingNumber(ReadINIString(fileName, section, key));
+    return parseLeadingNumber(ReadINIString(fileName, section, key));
 }
 
-double ParseLeadingNumber(std::string_view text) {
+double parseLeadingNumber(std::string_view text) {
     std::string cleaned;
     cleaned.reserve(text.size());
     for (const char c : text) {

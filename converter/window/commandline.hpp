@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "arguments.hpp"
+#include "dryxconvert.hpp"
+#include "jobvalues.hpp"
 
 namespace conversion {
 
@@ -21,19 +23,22 @@ struct ConverterOptions {
     std::optional<std::string> dumpDir;     // folder for the canvases as PBM files
     std::optional<std::uint64_t> seed;      // seed of the dither generator
     std::optional<std::string> screenshot;  // PNG of the window when the conversion ends
+    Stretch stretch;                        // the stretch of the video to convert
+    std::vector<JobOverride> jobValues;     // job values given as options
+    bool fit = false;                       // choose quality and interlacing to fit the budget
 };
 
 // The video path of a command line: taken whole, blanks included; when it begins with a double
 // quote, its first and last characters are dropped.
-std::string FileNameFromCommandLine(const std::string& commandLine);
+std::string fileNameFromCommandLine(const std::string& commandLine);
 
 // Parses the arguments after the program name. Options come first or anywhere; "--" ends them.
 // The remaining arguments, joined by single blanks, are the command line of the video path.
 // Throws support::UsageError for an unknown or repeated option, a missing option value or no
 // video path.
-ConverterOptions ParseCommandLine(const std::vector<std::string>& arguments);
+ConverterOptions parseCommandLine(const std::vector<std::string>& arguments);
 
 // The text of --help.
-std::string UsageText();
+std::string usageText();
 
 }  // namespace conversion

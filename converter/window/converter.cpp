@@ -1,9 +1,15 @@
 #include "converter.hpp"
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <limits>
 
+#include "arguments.hpp"
 #include "atomicfile.hpp"
+#include "configfolder.hpp"
+#include "fileerror.hpp"
+#include "fit.hpp"
 #include "imagefile.hpp"
 #include "mediaplayer.hpp"
 #include "outputfile.hpp"
@@ -25,42 +31,52 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 int playerSide(float side, const std::string& jobPath, const char* key) {
     if (!(side >= 1)) return 0;
     if (side > static_cast<float>(capture::kMaxSurfaceSide)) {
-        throw JobValueError("job file " + jobPath + ": media " + key + " " + PlainNumber(side) +
-                            " is larger than " + std::to_string(capture::kMaxSurfaceSide) +
-                            " pixels");
+        throw JobValueError("job file " + support::shownPath(jobPath) + ": media " + key + " " +
+                            plainNumber(side) + " is larger than " +
+                            std::to_string(capture::kMaxSurfaceSide) + " pixels");
     }
     return static_cast<int>(std::floor(side));
 }
 
 }  // namespace
 
-RunPaths DefaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
+RunPaths defaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
                       const std::optional<std::string>& output,
                       const std::optional<std::string>& dumpFolder) {
     RunPaths paths;
-    paths.job = job.value_or(joinPath(programDirectory, "thisjob.ini"));
-    paths.output = output.value_or(joinPath(programDirectory, "my.z80"));
-    paths.debugFolder = joinPath(programDirectory, "output");
+    const bool writable = support::folderWritable(programDirectory);
+    const std::string folder = writable ? programDirectory : std::string();
+    paths.job = job.value_or(joinPath(support::jobFolder(programDirectory), "thisjob.ini"));
+    paths.jobMayBeMissing = !job.has_value();
+    paths.output = output.value_or(joinPath(folder, "my.z80"));
+    paths.debugFolder = joinPath(folder, "output");
     paths.dumpFolder = dumpFolder;
     return paths;
 }
 
-std::string ProgramDirectory() {
+std::string programDirectory() {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     return error ? std::string(".") : self.parent_path().string();
 }
 
-Converter::Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer)
-    : m_paths(std::move(paths)), m_observer(observer), m_random(seed) {}
+Converter::Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer,
+                     std::vector<JobOverride> overrides)
+    : m_paths(std::move(paths)),
+      m_source{m_paths.job, std::move(overrides), false},
+      m_observer(observer),
+      m_random(seed),
+      m_seed(seed) {}
 
 Converter::~Converter() = default;
 
 void Converter::load(const std::string& FileName) {
-    const JobValueTrace trace = [this](std::string_view section, std::string_view key,
-                                       double value) { m_observer.jobValue(section, key, value); };
-    m_values = ReadLoadValues(m_paths.job, trace);
-    m_canvas = CheckCanvasSize(m_values, m_paths.job);
+    std::error_code missing;
+    m_source.usePresets =
+        m_paths.jobMayBeMissing &&
+        fs::symlink_status(m_paths.job, missing).type() == fs::file_type::not_found;
+    m_values = readLoadValues(m_source, report());
+    m_canvas = checkCanvasSize(m_values, m_paths.job);
     support::checkWritable(m_paths.output);
     if (m_paths.dumpFolder) {
         std::error_code error;
@@ -71,42 +87,110 @@ void Converter::load(const std::string& FileName) {
                                         m_values.DHeight, m_values.WantWhite);
     const int width = playerSide(m_layout.player.width, m_paths.job, "width");
     const int height = playerSide(m_layout.player.height, m_paths.job, "height");
-    m_player = std::make_unique<capture::MediaPlayer>(FileName, width, height);
+    auto player = std::make_unique<capture::MediaPlayer>(FileName, width, height);
+    if (const std::string turn = player->turnName(); !turn.empty()) m_observer.videoTurned(turn);
+    if (!(player->Length() >= m_stretch.frameTime(0))) {
+        char length[64];
+        std::snprintf(length, sizeof length, "%.3f", player->Length());
+        throw support::UsageError("--from " + plainNumber(m_stretch.frameTime(0)) +
+                                  " s lies past the end of " + FileName + ", which is " + length +
+                                  " s long");
+    }
+    m_player = std::move(player);
 }
 
 Statistics Converter::DoConvert() {
-    const JobValueTrace trace = [this](std::string_view section, std::string_view key,
-                                       double value) { m_observer.jobValue(section, key, value); };
-    m_settings = ReadConvertSettings(m_paths.job, trace);
+    m_settings = readConvertSettings(m_source, report());
     capture::SetPreviewLayout(m_layout, m_settings.WantPreview);
     m_observer.conversionStarted(m_settings, m_layout);
+    if (m_stretch.from > 0) m_player->seek(m_stretch.frameTime(0));
     Statistics statistics;
     m_statistics = &statistics;
     const TIFunctions::BitString output =
-        DryxConvert(m_settings, m_canvas.width, m_canvas.height, *this);
+        m_fit ? fitAndConvert()
+              : DryxConvert(m_settings, m_canvas.width, m_canvas.height, *this, m_stretch);
     m_statistics = nullptr;
     capture::SaveToFile(m_paths.output, output);
     return statistics;
 }
 
+JobValueReport Converter::report() {
+    return [this](const JobKey& key, double value, const std::string& origin) {
+        m_observer.jobValue(key.section, key.key, value, origin);
+    };
+}
+
+TIFunctions::BitString Converter::fitAndConvert() {
+    // The canvases depend on the picture settings only (the dither draws too, taken in frame
+    // order): one pass takes them all, and each try runs the search alone.
+    ConvertSettings whole = m_settings;
+    whole.MaxBytes = std::numeric_limits<double>::infinity();
+    whole.Quality = kFitSteps[0].Quality;
+    whole.WantInterlace = kFitSteps[0].WantInterlace;
+    whole.WantDebug = 0;
+    m_canvasMode = CanvasMode::Capture;
+    DryxConvert(whole, m_canvas.width, m_canvas.height, *this, m_stretch);
+    const bool stopped = m_stop;
+    m_canvasMode = CanvasMode::Sample;
+
+    const FitResult fit = FindFit(m_canvases, m_settings, m_canvas.width, m_canvas.height);
+    const std::size_t chosen = fit.step.value_or(kFitSteps.size() - 1);
+    m_settings.Quality = kFitSteps[chosen].Quality;
+    m_settings.WantInterlace = kFitSteps[chosen].WantInterlace;
+    const std::string options =
+        "--quality " + plainNumber(m_settings.Quality) +
+        (m_settings.WantInterlace == 1 ? " --interlace" : " --no-interlace");
+    if (!fit.step) {
+        const std::string budget = plainNumber(m_settings.MaxBytes);
+        if (fit.lossiestFrames == 0) {
+            throw JobValueError("--fit: not even the first frame fits in " + budget +
+                                " bytes, with " + options);
+        }
+        throw JobValueError("--fit: even with " + options + " only the first " +
+                            plainNumber(static_cast<double>(fit.lossiestFrames) / 10) + " s (" +
+                            std::to_string(fit.lossiestFrames) + " of " +
+                            std::to_string(m_canvases.size()) + " frames) fit in " + budget +
+                            " bytes; --to " + plainNumber(m_stretch.frameTime(fit.lossiestFrames)) +
+                            " converts that much");
+    }
+    m_observer.fitChosen(options + " --seed " + std::to_string(m_seed), fit.bytes);
+
+    m_canvasMode = CanvasMode::Replay;
+    m_replayed = 0;
+    TIFunctions::BitString output =
+        DryxConvert(m_settings, m_canvas.width, m_canvas.height, *this, m_stretch);
+    m_canvasMode = CanvasMode::Sample;
+    if (stopped) m_stop = true;
+    return output;
+}
+
 double Converter::Length() {
+    if (m_canvasMode == CanvasMode::Replay) {
+        return m_replayed < m_canvases.size() ? std::numeric_limits<double>::infinity()
+                                              : -std::numeric_limits<double>::infinity();
+    }
     return m_player->Length();
 }
 
 TIFunctions::BitString Converter::getCanvas(double t, double Brightness, double Contrast,
                                             double WantDither) {
+    if (m_canvasMode == CanvasMode::Replay) return m_canvases[m_replayed++];
     const capture::Picture& picture = m_player->pictureAt(t);
     m_observer.pictureSampled(m_sampled++, picture);
-    m_surface = capture::ComposeSurface(m_layout, &picture);
-    return capture::getCanvas(m_surface, Brightness, Contrast, WantDither, m_random);
+    m_surface = capture::composeSurface(m_layout, &picture);
+    TIFunctions::BitString canvas =
+        capture::getCanvas(m_surface, Brightness, Contrast, WantDither, m_random);
+    if (m_canvasMode == CanvasMode::Capture) m_canvases.push_back(canvas);
+    return canvas;
 }
 
 void Converter::canvasTaken(std::size_t k, const TIFunctions::BitString& canvas) {
+    if (m_canvasMode == CanvasMode::Replay) return;  // taken and written in the capture
     m_observer.canvasTaken(k, canvas);
     if (!m_paths.dumpFolder) return;
     const std::string path = joinPath(*m_paths.dumpFolder, TIFunctions::ToDecimal8(k) + ".pbm");
     try {
-        SavePbm(canvas, m_canvas.width, m_canvas.height, path);
+        savePbm(canvas, m_canvas.width, m_canvas.height, path);
     } catch (const support::FileError& error) {
         m_observer.warning(std::string(error.what()) + "; no more canvases are written");
         m_paths.dumpFolder.reset();
@@ -125,7 +209,7 @@ void Converter::saveDebugImage(std::size_t k) {
         std::error_code error;
         fs::create_directories(m_paths.debugFolder, error);
         if (error) throw support::FileError(m_paths.debugFolder, error.message());
-        capture::SaveImage(m_preview, path);
+        capture::saveImage(m_preview, path);
     } catch (const support::FileError& error) {
         m_observer.warning(std::string(error.what()) +
                            "; the conversion goes on without debug images");
@@ -134,14 +218,15 @@ void Converter::saveDebugImage(std::size_t k) {
 }
 
 void Converter::frameDone(const FrameReport& report) {
+    if (m_canvasMode == CanvasMode::Capture) return;  // the counts of a try, not of the run
     if (m_statistics != nullptr) *m_statistics = report.statistics;
     static const capture::Picture kNoPreview;
     m_observer.frameDone(report, m_settings.WantPreview ? m_preview : kNoPreview,
-                         LabelTexts(report.statistics, m_settings.MaxBytes, m_layout.player.width,
+                         labelTexts(report.statistics, m_settings.MaxBytes, m_layout.player.width,
                                     m_layout.player.height));
 }
 
-void SavePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
+void savePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
              const std::string& path) {
     std::string bytes = "P4\n" + std::to_string(width) + ' ' + std::to_string(height) + '\n';
     const std::size_t header = bytes.size();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bitstring.hpp"
 #include "dryxconvert.hpp"
@@ -26,26 +27,36 @@ struct RunPaths {
     std::string output;                     // the data file
     std::string debugFolder;                // folder of the debug images
     std::optional<std::string> dumpFolder;  // folder of the canvases as PBM files
+    bool jobMayBeMissing = false;           // no job file: the job maker's defaults apply
 };
 
-// The paths of a converter in programDirectory, as the options change them.
-RunPaths DefaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
+// The paths of a converter in programDirectory, as the options change them. While
+// programDirectory is writable the job file, my.z80 and the debug folder "output" are there;
+// otherwise the job file is in support::configFolder() and the others in the current directory.
+// Without job, a missing job file means the job maker's defaults.
+RunPaths defaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
                       const std::optional<std::string>& output,
                       const std::optional<std::string>& dumpFolder);
 
 // The directory of the running executable.
-std::string ProgramDirectory();
+std::string programDirectory();
 
 // Told what a run does, for the window or the command line; called on the converting thread.
 class RunObserver {
   public:
     virtual ~RunObserver() = default;
-    // A job value as it was read.
-    virtual void jobValue(std::string_view /*section*/, std::string_view /*key*/,
-                          double /*value*/) {}
+    // A job value as it was read, and where from ("option --quality", "job file PATH",
+    // "default").
+    virtual void jobValue(std::string_view /*section*/, std::string_view /*key*/, double /*value*/,
+                          const std::string& /*origin*/) {}
     // The conversion begins with these settings, the window laid out for the preview choice.
     virtual void conversionStarted(const ConvertSettings& /*settings*/,
                                    const capture::Layout& /*layout*/) {}
+    // The video's display matrix turns its pictures for showing; turn says how.
+    virtual void videoTurned(const std::string& /*turn*/) {}
+    // --fit chose the settings that options give ("--quality 2 --interlace --seed 5"); bytes
+    // of data.
+    virtual void fitChosen(const std::string& /*options*/, std::size_t /*bytes*/) {}
     // Something went wrong that does not stop the conversion.
     virtual void warning(const std::string& /*message*/) {}
     // The canvas of frame k, before the search.
@@ -62,12 +73,20 @@ class RunObserver {
 // capture::MediaError, each naming the file.
 class Converter final : public FrameLoopHost {
   public:
-    Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer);
+    // overrides replace the job file's values for their keys.
+    Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer,
+              std::vector<JobOverride> overrides = {});
     ~Converter() override;
 
     // Start-up: reads the player size, canvas size and background, checks the canvas size and
     // the output folder, opens FileName and lays out the window.
     void load(const std::string& FileName);
+    // Converts only this stretch of the video; given before load, which throws
+    // support::UsageError when the stretch begins past the end of the video.
+    void setStretch(const Stretch& stretch) { m_stretch = stretch; }
+    // With fit, DoConvert takes the canvases of the stretch once and converts them with the least
+    // lossy of kFitSteps that fits the budget; it throws JobValueError when none does.
+    void setFit(bool fit) { m_fit = fit; }
     // The conversion: reads the remaining job values, applies the preview layout, runs the frame
     // loop and saves the data file. Returns the statistics of the run.
     Statistics DoConvert();
@@ -76,21 +95,23 @@ class Converter final : public FrameLoopHost {
     std::atomic<bool>& WantToStop() override { return m_stop; }
 
     const capture::Layout& layout() const noexcept { return m_layout; }
-    const LoadValues& loadValues() const noexcept { return m_values; }
     const ConvertSettings& settings() const noexcept { return m_settings; }
     const RunPaths& paths() const noexcept { return m_paths; }
     // The playing length of the video in seconds.
     double Length() override;
 
   private:
+    JobValueReport report();
     TIFunctions::BitString getCanvas(double t, double Brightness, double Contrast,
                                      double WantDither) override;
     void canvasTaken(std::size_t k, const TIFunctions::BitString& canvas) override;
     void ShowCanvas(const TIFunctions::BitString& reference) override;
     void saveDebugImage(std::size_t k) override;
     void frameDone(const FrameReport& report) override;
+    TIFunctions::BitString fitAndConvert();
 
     RunPaths m_paths;
+    JobSource m_source;
     RunObserver& m_observer;
     capture::UniformRandom m_random;
     std::atomic<bool> m_stop{false};
@@ -99,16 +120,23 @@ class Converter final : public FrameLoopHost {
     ConvertSettings m_settings;
     capture::Layout m_layout;
     std::unique_ptr<capture::FrameSource> m_player;
+    Stretch m_stretch;
     capture::Surface m_surface;
     capture::Picture m_preview;
     std::size_t m_sampled = 0;
     bool m_debugFailed = false;
     Statistics* m_statistics = nullptr;  // the run's statistics while DoConvert runs
+    std::uint64_t m_seed;
+    bool m_fit = false;
+    // Capture keeps every canvas; Replay hands them to the frame loop again instead of the video.
+    enum class CanvasMode { Sample, Capture, Replay } m_canvasMode = CanvasMode::Sample;
+    std::vector<TIFunctions::BitString> m_canvases;
+    std::size_t m_replayed = 0;
 };
 
 // Writes canvas as a binary PBM file (P4): width x height, a "1" bit is a dark pixel, each row
 // padded to whole bytes. Throws support::FileError.
-void SavePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
+void savePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
              const std::string& path);
 
 }  // namespace conversion

@@ -10,22 +10,27 @@ namespace conversion {
 
 using TIFunctions::BitString;
 
-std::string PlainNumber(double value) {
+std::string plainNumber(double value) {
     if (value == 0) return "0";  // also for -0
-    char buffer[400];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (std::isnan(value)) return "not a number";
+    if (std::isinf(value)) return value > 0 ? "more than 1.8e+308" : "less than -1.8e+308";
+    const double size = std::fabs(value);
+    // Past 21 digits, or 6 zeros after the point, the exponent keeps the number short.
+    const auto format =
+        size >= 1e21 || size < 1e-6 ? std::chars_format::scientific : std::chars_format::fixed;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
     return std::string(buffer, result.ptr);
 }
 
-StatisticsLabels LabelTexts(const Statistics& statistics, double MaxBytes, double playerWidth,
+StatisticsLabels labelTexts(const Statistics& statistics, double MaxBytes, double playerWidth,
                             double playerHeight) {
     StatisticsLabels labels;
     const auto bytes = static_cast<double>(statistics.bytesWritten);
     const auto frames = static_cast<double>(statistics.frames);
-    labels.BytesWrittenLabel = PlainNumber(bytes);
-    labels.BytesToDoLabel = PlainNumber(MaxBytes);
-    labels.FrameStatusLabel = PlainNumber(frames);
+    labels.BytesWrittenLabel = plainNumber(bytes);
+    labels.BytesToDoLabel = plainNumber(MaxBytes);
+    labels.FrameStatusLabel = plainNumber(frames);
     labels.CompressionLabel = "0";
     labels.FramesExpectedLabel = "0";
     labels.PercentDone = "0";
@@ -34,22 +39,22 @@ StatisticsLabels LabelTexts(const Statistics& statistics, double MaxBytes, doubl
         // Percent saved against the player's picture at one bit per pixel.
         const double pictureBytes = playerHeight * playerWidth * 0.125;
         if (pictureBytes > 0) {
-            labels.CompressionLabel = PlainNumber(100 - std::floor(average / pictureBytes * 100));
+            labels.CompressionLabel = plainNumber(100 - std::floor(average / pictureBytes * 100));
         }
-        labels.FramesExpectedLabel = PlainNumber(std::floor(MaxBytes / average));
+        labels.FramesExpectedLabel = plainNumber(std::floor(MaxBytes / average));
     }
-    if (MaxBytes != 0) labels.PercentDone = PlainNumber(std::floor(bytes * 100 / MaxBytes));
+    if (MaxBytes != 0) labels.PercentDone = plainNumber(std::floor(bytes * 100 / MaxBytes));
     for (int t = 0; t < kStatisticsRows; ++t) {
         const auto& count = statistics.counts[static_cast<std::size_t>(t)];
         labels.FramesCountLabel[static_cast<std::size_t>(t)] =
-            PlainNumber(static_cast<double>(count[0])) + " / " +
-            PlainNumber(static_cast<double>(count[1]));
+            plainNumber(static_cast<double>(count[0])) + " / " +
+            plainNumber(static_cast<double>(count[1]));
     }
     return labels;
 }
 
 BitString DryxConvert(const ConvertSettings& settings, std::size_t width, std::size_t height,
-                      FrameLoopHost& host) {
+                      FrameLoopHost& host, const Stretch& stretch) {
     const std::size_t pixels = width * height;
     BitString reference = BitString::filled(pixels, false);
     BitString output;
@@ -60,11 +65,11 @@ BitString DryxConvert(const ConvertSettings& settings, std::size_t width, std::s
 
     auto goOn = [&] {
         if (k == 0) return true;
-        return !host.WantToStop() && host.Length() >= static_cast<double>(k) / 10 &&
+        return !host.WantToStop() && host.Length() >= stretch.frameTime(k) && stretch.inside(k) &&
                static_cast<double>(statistics.bytesWritten) < settings.MaxBytes;
     };
     while (goOn()) {
-        const BitString canvas = host.getCanvas(static_cast<double>(k) / 10, settings.Brightness,
+        const BitString canvas = host.getCanvas(stretch.frameTime(k), settings.Brightness,
                                                 settings.Contrast, settings.WantDither);
         if (canvas.size() != pixels) throw std::logic_error("canvas of the wrong size");
         host.canvasTaken(k, canvas);

@@ -3,6 +3,8 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "bitstring.hpp"
@@ -26,6 +28,22 @@ struct ConvertSettings {
     double WantInterlace = 0;
 };
 
+// The stretch of the video a run converts, in microseconds: frame k is the picture at
+// from + k / 10 seconds, and the frames end before to (or at the end of the video).
+struct Stretch {
+    std::int64_t from = 0;
+    std::optional<std::int64_t> to;
+
+    // The time of frame k in seconds: exactly k / 10.0 when from is 0.
+    double frameTime(std::size_t k) const {
+        return static_cast<double>(from + static_cast<std::int64_t>(k) * 100'000) / 1e6;
+    }
+    // Whether frame k begins before to.
+    bool inside(std::size_t k) const {
+        return !to || from + static_cast<std::int64_t>(k) * 100'000 < *to;
+    }
+};
+
 // The counters of a run.
 struct Statistics {
     std::size_t frames = 0;        // frames converted
@@ -46,12 +64,13 @@ struct StatisticsLabels {
 };
 
 // A number in plain decimal: no sign for positive values, no leading blank, no exponent, and no
-// decimal point for whole values.
-std::string PlainNumber(double value);
+// decimal point for whole values; below 1e-6 and from 1e21 on (in magnitude) the shortest form
+// with an exponent ("1e+300"), so that no number runs to hundreds of digits.
+std::string plainNumber(double value);
 
 // The label texts for the statistics after a number of frames. playerWidth and playerHeight are
 // the player's size on the window; a budget or a player area of 0 shows 0 where it would divide.
-StatisticsLabels LabelTexts(const Statistics& statistics, double MaxBytes, double playerWidth,
+StatisticsLabels labelTexts(const Statistics& statistics, double MaxBytes, double playerWidth,
                             double playerHeight);
 
 // What the frame loop reports after a frame.
@@ -84,11 +103,13 @@ class FrameLoopHost {
     virtual void frameDone(const FrameReport& /*report*/) {}
 };
 
-// Converts the video of host frame by frame at ten frames a second into frame records on a
-// canvas of width x height pixels, from a blank screen, and returns the records. The first frame
-// is always converted; after it the loop goes on while no stop is requested, the video's length
-// reaches k / 10 seconds and fewer than MaxBytes bytes are written.
+// Converts the stretch of the video of host frame by frame at ten frames a second into frame
+// records on a canvas of width x height pixels, from a blank screen, and returns the records.
+// The first frame is always converted; after it the loop goes on while no stop is requested, the
+// video's length reaches the frame's time, the frame begins before the stretch's end and fewer
+// than MaxBytes bytes are written.
 TIFunctions::BitString DryxConvert(const ConvertSettings& settings, std::size_t width,
-                                   std::size_t height, FrameLoopHost& host);
+                                   std::size_t height, FrameLoopHost& host,
+                                   const Stretch& stretch = {});
 
 }  // namespace conversion

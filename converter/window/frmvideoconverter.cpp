@@ -75,18 +75,22 @@ class frmVideoConverter::Observer final : public conversion::RunObserver {
   public:
     explicit Observer(frmVideoConverter& window) : m_window(window) {}
 
-    void jobValue(std::string_view section, std::string_view key, double value) override {
+    void jobValue(std::string_view section, std::string_view key, double value,
+                  const std::string& origin) override {
         if (m_window.m_options.verbose) {
             std::cerr << "kelvonar: job value [" << section << "] " << key << " = "
-                      << conversion::PlainNumber(value) << '\n';
+                      << conversion::plainNumber(value) << " (" << origin << ")\n";
         }
+    }
+    void fitChosen(const std::string& options, std::size_t bytes) override {
+        std::cerr << "kelvonar: --fit chose " << options << " (" << bytes << " bytes)\n";
     }
     void warning(const std::string& message) override {
         std::cerr << "kelvonar: warning: " << message << '\n';
     }
     void conversionStarted(const conversion::ConvertSettings& settings,
                            const capture::Layout& layout) override {
-        const QString budget = QString::fromStdString(conversion::PlainNumber(settings.MaxBytes));
+        const QString budget = QString::fromStdString(conversion::plainNumber(settings.MaxBytes));
         QMetaObject::invokeMethod(
             &m_window,
             [this, layout, budget] {
@@ -153,7 +157,7 @@ frmVideoConverter::~frmVideoConverter() {
 void frmVideoConverter::buildControls() {
     backScreen = new ShapeWidget(QStringLiteral("backScreen"), QColor(0, 0, 0), std::nullopt, this);
     backScreen->setGeometry(8, 8, 344, 272);
-    const QColor blue(0, 0, 192);
+    const QColor blue = toColor(capture::kBorderColour);
     VBorder = new ShapeWidget(QStringLiteral("VBorder"), QColor(0, 0, 0), blue, this);
     VBackG = new ShapeWidget(QStringLiteral("VBackG"), QColor(0, 0, 0), std::nullopt, this);
     mediaPlayer = new PictureBox(QStringLiteral("mediaPlayer"), this);
@@ -224,7 +228,7 @@ void frmVideoConverter::buildControls() {
     for (int type = 0; type < conversion::kStatisticsRows; ++type) {
         const Cell& cell = cells[static_cast<std::size_t>(type)];
         const int top = 16 * (cell.row + 1);
-        const std::string_view caption = TIFunctions::CodeTypeCaption(type);
+        const std::string_view caption = TIFunctions::codeTypeCaption(type);
         label(Frame2, QStringLiteral("Label2(%1)").arg(type),
               QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
               captionColumns[cell.column], top, false, 0, colourOf(type));
@@ -248,12 +252,14 @@ void frmVideoConverter::buildControls() {
 }
 
 bool frmVideoConverter::load() {
-    const conversion::RunPaths paths = conversion::DefaultPaths(
-        conversion::ProgramDirectory(), m_options.jobPath, m_options.outputPath, m_options.dumpDir);
+    const conversion::RunPaths paths = conversion::defaultPaths(
+        conversion::programDirectory(), m_options.jobPath, m_options.outputPath, m_options.dumpDir);
     try {
         m_converter = std::make_unique<conversion::Converter>(
             paths, m_options.seed.value_or(capture::UniformRandom::seedFromTimeOfDay()),
-            *m_observer);
+            *m_observer, m_options.jobValues);
+        m_converter->setStretch(m_options.stretch);
+        m_converter->setFit(m_options.fit);
         m_converter->load(m_options.FileName);
     } catch (const std::exception& error) {
         showError(QString::fromStdString(error.what()));

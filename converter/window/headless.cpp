@@ -53,10 +53,18 @@ class Progress final : public RunObserver {
     Progress(std::ostream& err, bool verbose)
         : m_err(err), m_verbose(verbose), m_live(::isatty(STDERR_FILENO) == 1) {}
 
-    void jobValue(std::string_view section, std::string_view key, double value) override {
+    void jobValue(std::string_view section, std::string_view key, double value,
+                  const std::string& origin) override {
         if (m_verbose)
             m_err << "kelvonar: job value [" << section << "] " << key << " = "
-                  << PlainNumber(value) << '\n';
+                  << plainNumber(value) << " (" << origin << ")\n";
+    }
+    void videoTurned(const std::string& turn) override {
+        if (m_verbose) m_err << "kelvonar: the video's pictures are " << turn << " for showing\n";
+    }
+    void fitChosen(const std::string& options, std::size_t bytes) override {
+        endLiveLine();
+        m_err << "kelvonar: --fit chose " << options << " (" << bytes << " bytes)\n";
     }
     void warning(const std::string& message) override {
         endLiveLine();
@@ -103,19 +111,22 @@ class Progress final : public RunObserver {
 void printSummary(std::ostream& err, const Progress& progress, const Statistics& statistics) {
     err << "kelvonar: " << progress.line() << '\n';
     err << "kelvonar: key / difference frames per code type:\n";
-    err << TIFunctions::CodeTypePanel(statistics.counts);
+    err << TIFunctions::codeTypePanel(statistics.counts);
 }
 
 }  // namespace
 
-int RunHeadless(const ConverterOptions& options, std::ostream& err) {
+int runHeadless(const ConverterOptions& options, std::ostream& err) {
     capture::quietMediaLog();
     const RunPaths paths =
-        DefaultPaths(ProgramDirectory(), options.jobPath, options.outputPath, options.dumpDir);
+        defaultPaths(programDirectory(), options.jobPath, options.outputPath, options.dumpDir);
     Progress progress(err, options.verbose);
     try {
-        Converter converter(
-            paths, options.seed.value_or(capture::UniformRandom::seedFromTimeOfDay()), progress);
+        Converter converter(paths,
+                            options.seed.value_or(capture::UniformRandom::seedFromTimeOfDay()),
+                            progress, options.jobValues);
+        converter.setStretch(options.stretch);
+        converter.setFit(options.fit);
         converter.load(options.FileName);
         Statistics statistics;
         {
@@ -132,6 +143,10 @@ int RunHeadless(const ConverterOptions& options, std::ostream& err) {
         }
         err << "kelvonar: wrote " << support::shownPath(paths.output) << '\n';
         return support::kExitDone;
+    } catch (const support::UsageError& error) {
+        progress.endLiveLine();
+        err << "kelvonar: " << error.what() << '\n';
+        return support::kExitUsage;
     } catch (const std::exception& error) {
         progress.endLiveLine();
         err << "kelvonar: " << error.what() << '\n';

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "fileerror.hpp"
 #include "inifiles.hpp"
 #include "surface.hpp"
 
@@ -11,10 +12,30 @@ namespace conversion {
 
 namespace {
 
-double read(const std::string& jobPath, const JobKey& key, const JobValueTrace& trace) {
-    const double value = INIfiles::ReadININumber(jobPath, key.section, key.key);
-    if (trace) trace(key.section, key.key, value);
+bool sameKey(const JobKey& a, const JobKey& b) {
+    return a.section == b.section && a.key == b.key;
+}
+
+double read(const JobSource& source, const JobKey& key, const JobValueReport& report) {
+    for (const JobOverride& given : source.overrides) {
+        if (!sameKey(given.key, key)) continue;
+        if (report) report(key, given.value, "option " + given.option);
+        return given.value;
+    }
+    if (source.usePresets) {
+        if (report) report(key, key.preset, "default");
+        return key.preset;
+    }
+    const double value = INIfiles::ReadININumber(source.path, key.section, key.key);
+    if (report) report(key, value, "job file " + support::shownPath(source.path));
     return value;
+}
+
+JobValueReport fromTrace(const JobValueTrace& trace) {
+    if (!trace) return {};
+    return [trace](const JobKey& key, double value, const std::string&) {
+        trace(key.section, key.key, value);
+    };
 }
 
 // A job value rounded half to even to a 16-bit integer; values beyond it are held at its ends.
@@ -26,31 +47,52 @@ int toInteger(double value) {
 
 }  // namespace
 
-LoadValues ReadLoadValues(const std::string& jobPath, const JobValueTrace& trace) {
+LoadValues readLoadValues(const std::string& jobPath, const JobValueTrace& trace) {
+    return readLoadValues(JobSource{jobPath, {}, false}, fromTrace(trace));
+}
+
+ConvertSettings readConvertSettings(const std::string& jobPath, const JobValueTrace& trace) {
+    return readConvertSettings(JobSource{jobPath, {}, false}, fromTrace(trace));
+}
+
+LoadValues readLoadValues(const JobSource& source, const JobValueReport& report) {
     LoadValues values;
-    values.Width = read(jobPath, jobkeys::kMediaWidth, trace);
-    values.Height = read(jobPath, jobkeys::kMediaHeight, trace);
-    values.DWidth = read(jobPath, jobkeys::kDeviceWidth, trace);
-    values.DHeight = read(jobPath, jobkeys::kDeviceHeight, trace);
-    values.WantWhite = read(jobPath, jobkeys::kBackground, trace);
+    values.Width = read(source, jobkeys::kMediaWidth, report);
+    values.Height = read(source, jobkeys::kMediaHeight, report);
+    values.DWidth = read(source, jobkeys::kDeviceWidth, report);
+    values.DHeight = read(source, jobkeys::kDeviceHeight, report);
+    values.WantWhite = read(source, jobkeys::kBackground, report);
     return values;
 }
 
-ConvertSettings ReadConvertSettings(const std::string& jobPath, const JobValueTrace& trace) {
+ConvertSettings readConvertSettings(const JobSource& source, const JobValueReport& report) {
     ConvertSettings settings;
-    settings.MaxBytes = read(jobPath, jobkeys::kFreeMemory, trace);
-    settings.Brightness = read(jobPath, jobkeys::kBrightness, trace);
-    settings.Contrast = read(jobPath, jobkeys::kContrast, trace);
-    settings.Quality = read(jobPath, jobkeys::kQuality, trace);
-    settings.WantDither = read(jobPath, jobkeys::kDither, trace);
-    settings.WantPreview = read(jobPath, jobkeys::kPreview, trace) == 1;
-    settings.WantDebug = toInteger(read(jobPath, jobkeys::kWantDebug, trace));
-    settings.WantInterlace = read(jobPath, jobkeys::kInterlace, trace);
+    std::string budgetFrom;
+    settings.MaxBytes = read(source, jobkeys::kFreeMemory,
+                             [&](const JobKey& key, double value, const std::string& from) {
+                                 budgetFrom = from;
+                                 if (report) report(key, value, from);
+                             });
+    if (settings.MaxBytes < 0) {
+        throw JobValueError(budgetFrom + ": device freemem " + plainNumber(settings.MaxBytes) +
+                            " is negative: the budget is a number of bytes, 0 or more");
+    }
+    settings.Brightness = read(source, jobkeys::kBrightness, report);
+    settings.Contrast = read(source, jobkeys::kContrast, report);
+    settings.Quality = read(source, jobkeys::kQuality, report);
+    settings.WantDither = read(source, jobkeys::kDither, report);
+    settings.WantPreview = read(source, jobkeys::kPreview, report) == 1;
+    settings.WantDebug = toInteger(read(source, jobkeys::kWantDebug, report));
+    settings.WantInterlace = read(source, jobkeys::kInterlace, report);
     return settings;
 }
 
-CanvasSize CheckCanvasSize(const LoadValues& values, const std::string& jobPath) {
-    const std::string where = "job file " + jobPath + ": canvas size (device width x height) ";
+CanvasSize checkCanvasSize(const LoadValues& values, const std::string& jobPath) {
+    return CheckCanvasSizeFrom(values, "job file " + support::shownPath(jobPath) +
+                                           ": canvas size (device width x height) ");
+}
+
+CanvasSize CheckCanvasSizeFrom(const LoadValues& values, const std::string& where) {
     auto side = [&](double value) {
         // The canvas is the backdrop's rectangle: its sides in whole pixels.
         if (!(value >= 1)) return 0;
@@ -58,11 +100,11 @@ CanvasSize CheckCanvasSize(const LoadValues& values, const std::string& jobPath)
             throw JobValueError(where + "of more than " + std::to_string(capture::kMaxSurfaceSide) +
                                 " pixels a side");
         }
-        return capture::SurfaceSide(static_cast<float>(value));
+        return capture::surfaceSide(static_cast<float>(value));
     };
     const int width = side(values.DWidth);
     const int height = side(values.DHeight);
-    const std::string size = PlainNumber(values.DWidth) + " x " + PlainNumber(values.DHeight);
+    const std::string size = plainNumber(values.DWidth) + " x " + plainNumber(values.DHeight);
     if (width < 1 || height < 1)
         throw JobValueError(where + size + " is empty: both must be at least 1");
     const auto pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);

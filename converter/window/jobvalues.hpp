@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dryxconvert.hpp"
 
@@ -24,26 +25,28 @@ struct JobKey {
     std::string_view key;
     // False for a value only ever written by hand ([debug] wantdebug); the job maker leaves it out.
     bool fromJobMaker = true;
+    // The value of the job maker's default job file; taken when there is no job file.
+    double preset = 0;
 };
 
 namespace jobkeys {
-inline constexpr JobKey kMediaWidth{"media", "width"};
-inline constexpr JobKey kMediaHeight{"media", "height"};
-inline constexpr JobKey kDeviceWidth{"device", "width"};
-inline constexpr JobKey kDeviceHeight{"device", "height"};
+inline constexpr JobKey kMediaWidth{"media", "width", true, 94};
+inline constexpr JobKey kMediaHeight{"media", "height", true, 62};
+inline constexpr JobKey kDeviceWidth{"device", "width", true, 96};
+inline constexpr JobKey kDeviceHeight{"device", "height", true, 64};
 inline constexpr JobKey kBackground{"media", "bgwhite"};
-inline constexpr JobKey kFreeMemory{"device", "freemem"};
-inline constexpr JobKey kBrightness{"media", "brightness"};
-inline constexpr JobKey kContrast{"media", "contrast"};
+inline constexpr JobKey kFreeMemory{"device", "freemem", true, 24000};
+inline constexpr JobKey kBrightness{"media", "brightness", true, 120};
+inline constexpr JobKey kContrast{"media", "contrast", true, 40};
 inline constexpr JobKey kQuality{"media", "quality"};
 inline constexpr JobKey kDither{"media", "dither"};
-inline constexpr JobKey kPreview{"media", "preview"};
+inline constexpr JobKey kPreview{"media", "preview", true, 1};
 inline constexpr JobKey kWantDebug{"debug", "wantdebug", false};
-inline constexpr JobKey kInterlace{"media", "interlace"};
+inline constexpr JobKey kInterlace{"media", "interlace", true, 1};
 }  // namespace jobkeys
 
-// Every value the converter reads from the job file, in the order it reads them: ReadLoadValues,
-// then ReadConvertSettings.
+// Every value the converter reads from the job file, in the order it reads them: readLoadValues,
+// then readConvertSettings.
 inline constexpr std::array kJobKeys = {
     jobkeys::kMediaWidth, jobkeys::kMediaHeight, jobkeys::kDeviceWidth, jobkeys::kDeviceHeight,
     jobkeys::kBackground, jobkeys::kFreeMemory,  jobkeys::kBrightness,  jobkeys::kContrast,
@@ -53,6 +56,26 @@ inline constexpr std::array kJobKeys = {
 // Told of every job value as it is read: section, key, and the number.
 using JobValueTrace =
     std::function<void(std::string_view section, std::string_view key, double value)>;
+
+// A job value given on the command line in place of the job file's.
+struct JobOverride {
+    JobKey key;
+    double value = 0;
+    std::string option;  // the option that gave it, "--quality"
+};
+
+// Where the job values come from: an option names a value first, then the job file at path; when
+// usePresets is set (there is no job file) the job maker's defaults, JobKey::preset.
+struct JobSource {
+    std::string path;
+    std::vector<JobOverride> overrides;
+    bool usePresets = false;
+};
+
+// Told of every job value as it is read: its key, the number, and where it came from ("option
+// --quality", "job file PATH", "default").
+using JobValueReport =
+    std::function<void(const JobKey& key, double value, const std::string& origin)>;
 
 // The values read when the window loads: player size, canvas size, background choice.
 struct LoadValues {
@@ -65,11 +88,16 @@ struct LoadValues {
 
 // Reads media width, media height, device width, device height and media bgwhite, in this order.
 // Throws support::FileError when the job file cannot be read.
-LoadValues ReadLoadValues(const std::string& jobPath, const JobValueTrace& trace = {});
+LoadValues readLoadValues(const std::string& jobPath, const JobValueTrace& trace = {});
 
 // Reads device freemem, media brightness, contrast, quality, dither, preview, debug wantdebug
 // (rounded half to even) and media interlace, in this order. The preview is on only for exactly 1.
-ConvertSettings ReadConvertSettings(const std::string& jobPath, const JobValueTrace& trace = {});
+ConvertSettings readConvertSettings(const std::string& jobPath, const JobValueTrace& trace = {});
+
+// readLoadValues and readConvertSettings over source: a job file is read only for the values no
+// option gives.
+LoadValues readLoadValues(const JobSource& source, const JobValueReport& report);
+ConvertSettings readConvertSettings(const JobSource& source, const JobValueReport& report);
 
 // Largest canvas, in bytes, whose frames fit the 16-bit skip count and span length.
 inline constexpr std::size_t kMaxCanvasBytes = 65535;
@@ -81,6 +109,9 @@ struct CanvasSize {
     std::size_t width = 0;
     std::size_t height = 0;
 };
-CanvasSize CheckCanvasSize(const LoadValues& values, const std::string& jobPath);
+CanvasSize checkCanvasSize(const LoadValues& values, const std::string& jobPath);
+
+// checkCanvasSize with messages that begin with where ("--canvas-size: ").
+CanvasSize CheckCanvasSizeFrom(const LoadValues& values, const std::string& where);
 
 }  // namespace conversion

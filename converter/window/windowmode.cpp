@@ -10,7 +10,7 @@
 
 namespace conversion {
 
-int RunWindow(const ConverterOptions& options, int& argc, char** argv) {
+int runWindow(const ConverterOptions& options, int& argc, char** argv) {
     capture::quietMediaLog();
     QApplication application(argc, argv);
     frmVideoConverter window(options);
@@ -18,7 +18,7 @@ int RunWindow(const ConverterOptions& options, int& argc, char** argv) {
     QObject::connect(&window, &frmVideoConverter::finished, &application, [&](int status) {
         if (options.screenshot) {
             try {
-                capture::SaveQImage(window.grab().toImage(), *options.screenshot, "png");
+                capture::saveQImage(window.grab().toImage(), *options.screenshot, "png");
             } catch (const support::FileError& error) {
                 std::cerr << "kelvonar: warning: cannot save the screenshot: " << error.what()
                           << '\n';

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "avpointers.hpp"
@@ -64,8 +65,8 @@ void WriteClip(const std::string& path, const ClipRecipe& recipe) {
     codec->pix_fmt = AV_PIX_FMT_YUV420P;
     codec->time_base = AVRational{1, recipe.fps};
     codec->framerate = AVRational{recipe.fps, 1};
-    codec->gop_size = 12;
-    codec->max_b_frames = 0;
+    codec->gop_size = recipe.gop;
+    codec->max_b_frames = recipe.bFrames;
     codec->color_range = recipe.fullRange ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     codec->colorspace = recipe.matrix == Matrix::bt709 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
     codec->color_primaries = recipe.matrix == Matrix::bt709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
@@ -94,6 +95,20 @@ void WriteClip(const std::string& path, const ClipRecipe& recipe) {
     if (stream == nullptr) throw std::runtime_error("cannot add a stream");
     stream->time_base = codec->time_base;
     check(avcodec_parameters_from_context(stream->codecpar, codec.get()), "stream parameters");
+    if (recipe.displayMatrix) {
+        constexpr std::size_t kSize = sizeof(*recipe.displayMatrix);
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(60, 30, 100)
+        AVPacketSideData* data = av_packet_side_data_new(&stream->codecpar->coded_side_data,
+                                                         &stream->codecpar->nb_coded_side_data,
+                                                         AV_PKT_DATA_DISPLAYMATRIX, kSize, 0);
+        if (data == nullptr) throw std::runtime_error("cannot add the display matrix");
+        std::memcpy(data->data, recipe.displayMatrix->data(), kSize);
+#else
+        std::uint8_t* data = av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, kSize);
+        if (data == nullptr) throw std::runtime_error("cannot add the display matrix");
+        std::memcpy(data, recipe.displayMatrix->data(), kSize);
+#endif
+    }
     if ((output->oformat->flags & AVFMT_NOFILE) == 0) {
         check(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), "opening " + path);
     }
@@ -115,6 +130,14 @@ void WriteClip(const std::string& path, const ClipRecipe& recipe) {
         for (int row = 0; row < (recipe.height + 1) / 2; ++row) {
             std::fill_n(frame->data[1] + row * frame->linesize[1], (recipe.width + 1) / 2, cb);
             std::fill_n(frame->data[2] + row * frame->linesize[2], (recipe.width + 1) / 2, cr);
+        }
+        for (int row = 0; recipe.pixel && row < recipe.height; ++row) {
+            for (int column = 0; column < recipe.width; ++column) {
+                ToYCbCr(recipe.pixel(i, column, row), recipe.matrix, recipe.fullRange, y, cb, cr);
+                frame->data[0][row * frame->linesize[0] + column] = y;
+                frame->data[1][row / 2 * frame->linesize[1] + column / 2] = cb;
+                frame->data[2][row / 2 * frame->linesize[2] + column / 2] = cr;
+            }
         }
         frame->pts = i;
         check(avcodec_send_frame(codec.get(), frame.get()), "encoding a frame");

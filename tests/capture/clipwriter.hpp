@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace capturetest {
@@ -23,7 +25,13 @@ struct ClipRecipe {
     bool fullRange = false;
     Matrix matrix = Matrix::bt601;
     bool tagged = true;  // the stream names its matrix; else it is left unspecified
+    int gop = 12;        // frames from one key frame to the next
+    int bFrames = 0;     // B-frames in a row, for the encoders that make them
     std::function<Rgb(int frame)> colour = [](int) { return Rgb{}; };
+    // When set, the colour of each pixel (x, y), in place of colour; blocks of 2 x 2 pixels
+    // should share one colour, since chroma is subsampled.
+    std::function<Rgb(int frame, int x, int y)> pixel;
+    std::optional<std::array<std::int32_t, 9>> displayMatrix;  // the stream's, if any
 };
 
 // Writes the clip to path; throws std::runtime_error on any FFmpeg failure.

@@ -35,7 +35,7 @@ class SaveImageFormats : public SaveImageTest, public testing::WithParamInterfac
 TEST_P(SaveImageFormats, ReadsBackPixelForPixel) {
     const capture::Picture picture = checkerboard();
     const std::string file = path(std::string("00000000.") + GetParam());
-    capture::SaveImage(picture, file);
+    capture::saveImage(picture, file);
     const QImage image(QString::fromStdString(file));
     ASSERT_FALSE(image.isNull());
     ASSERT_EQ(image.width(), 96);
@@ -52,7 +52,7 @@ TEST_P(SaveImageFormats, ReadsBackPixelForPixel) {
 INSTANTIATE_TEST_SUITE_P(Capture, SaveImageFormats, testing::Values("bmp", "png", "PNG"));
 
 TEST_F(SaveImageTest, WritesBmpByDefault) {
-    capture::SaveImage(checkerboard(), path("frame.img"));
+    capture::saveImage(checkerboard(), path("frame.img"));
     std::FILE* file = std::fopen(path("frame.img").c_str(), "rb");
     ASSERT_NE(file, nullptr);
     char magic[2] = {};
@@ -62,12 +62,12 @@ TEST_F(SaveImageTest, WritesBmpByDefault) {
 }
 
 TEST_F(SaveImageTest, FailuresAreReported) {
-    EXPECT_THROW(capture::SaveImage(checkerboard(), path("missing/00000000.bmp")),
+    EXPECT_THROW(capture::saveImage(checkerboard(), path("missing/00000000.bmp")),
                  support::FileError);
-    EXPECT_THROW(capture::SaveImage(capture::Picture{}, path("empty.bmp")), support::FileError);
+    EXPECT_THROW(capture::saveImage(capture::Picture{}, path("empty.bmp")), support::FileError);
     capture::Picture shortPicture = checkerboard();
     shortPicture.rgb.resize(10);
-    EXPECT_THROW(capture::SaveImage(shortPicture, path("short.bmp")), support::FileError);
+    EXPECT_THROW(capture::saveImage(shortPicture, path("short.bmp")), support::FileError);
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST(Layout, BackgroundFollowsWantWhite) {
     // WantWhite x 15 rounds half to even: 7.5 -> 8, 4.5 -> 4, 10.5 -> 10, 0.5 -> 0.
     for (const Row row : {Row{0, 0}, Row{1, 15}, Row{0.5, 8}, Row{0.3, 4}, Row{0.7, 10},
                           Row{1.0 / 30, 0}, Row{0.1, 2}, Row{-1, 0}, Row{2, 15}}) {
-        EXPECT_EQ(capture::BackgroundIndex(row.wantWhite), row.index) << row.wantWhite;
+        EXPECT_EQ(capture::backgroundIndex(row.wantWhite), row.index) << row.wantWhite;
         const Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, row.wantWhite);
         EXPECT_EQ(layout.background, capture::PaletteColour(row.index)) << row.wantWhite;
     }

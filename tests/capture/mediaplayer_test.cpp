@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "clipwriter.hpp"
 #include "layout.hpp"
+#include "process.hpp"
 #include "rasteriser.hpp"
 #include "surface.hpp"
 
@@ -234,6 +236,210 @@ TEST_F(MediaFolder, TimelessStreamTakesItsTimesFromTheFrameRate) {
     EXPECT_EQ(shownFrame(player.pictureAt(10)), 11);  // the decoder's last frame is drained
 }
 
+// Frame i of a longer clip: red and green levels name it, up to 144 frames.
+ClipRecipe countedFrames(int frames, int fps) {
+    ClipRecipe recipe;
+    recipe.frames = frames;
+    recipe.fps = fps;
+    recipe.colour = [](int i) { return Rgb{10 + 20 * (i % 12), 10 + 20 * (i / 12), 128}; };
+    return recipe;
+}
+
+int countedFrame(const Picture& p) {
+    const Rgb c = pixel(p, p.width / 2, p.height / 2);
+    return static_cast<int>(std::lround((c.r - 10) / 20.0) + 12 * std::lround((c.g - 10) / 20.0));
+}
+
+struct SeekCase {
+    const char* name;
+    const char* encoder;
+    const char* muxer;
+    int gop;
+    int bFrames;
+};
+
+void PrintTo(const SeekCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MediaSeek : public MediaFolder, public testing::WithParamInterface<SeekCase> {};
+
+// After a seek the player shows, from the seek time on, what a player decoding from the start
+// shows: key frames after the time, frames before a key frame and B-frames must not leak in.
+TEST_P(MediaSeek, ShowsWhatDecodingFromTheStartShows) {
+    const SeekCase& c = GetParam();
+    ClipRecipe recipe = countedFrames(110, 25);
+    recipe.encoder = c.encoder;
+    recipe.muxer = c.muxer;
+    recipe.gop = c.gop;
+    recipe.bFrames = c.bFrames;
+    const std::string path = clip("seek", recipe);
+    MediaPlayer forward(path, 32, 24);
+    std::vector<int> shown;  // the frame decoding from the start shows at each hundredth
+    for (int h = 0; h < 460; ++h)
+        shown.push_back(countedFrame(forward.pictureAt(h / 100.0)));
+    for (const int from : {120, 148, 200, 237, 350, 440}) {
+        MediaPlayer player(path, 32, 24);
+        player.seek(from / 100.0);
+        for (int h = from; h < 460; h += 7) {
+            ASSERT_EQ(countedFrame(player.pictureAt(h / 100.0)), shown[static_cast<std::size_t>(h)])
+                << "from " << from << ", at " << h;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, MediaSeek,
+                         testing::Values(SeekCase{"Mp4", "mpeg4", "mp4", 12, 0},
+                                         SeekCase{"Mp4BFrames", "mpeg4", "mp4", 12, 2},
+                                         SeekCase{"Matroska", "mpeg4", "matroska", 25, 2},
+                                         SeekCase{"Avi", "mpeg4", "avi", 12, 0},
+                                         SeekCase{"OneKeyFrame", "mpeg4", "matroska", 1000, 0},
+                                         SeekCase{"NoTimestamps", "mpeg1video", "mpeg1video", 12,
+                                                  0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct TurnCase {
+    const char* name;
+    std::int32_t a, b, c, d;  // display matrix elements 0, 1, 3, 4, in 1 / 65536
+    const char* shown;        // quarters top left, top right, bottom left, bottom right: R G B W
+    const char* turn;
+};
+
+void PrintTo(const TurnCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MediaTurn : public MediaFolder, public testing::WithParamInterface<TurnCase> {};
+
+Rgb quarterColour(char name) {
+    switch (name) {
+        case 'R':
+            return {200, 40, 40};
+        case 'G':
+            return {40, 200, 40};
+        case 'B':
+            return {40, 40, 200};
+        default:
+            return {230, 230, 230};
+    }
+}
+
+// A landscape picture of four coloured quarters, stored with a display matrix, comes out as
+// FFmpeg's command-line tool shows it: the matrix (0, -1, 1, 0) is what its "rotate=90" stream
+// metadata writes, and the tool turns such a stream counterclockwise (transpose=cclock).
+TEST_P(MediaTurn, ShowsThePictureAsTheDisplayMatrixSays) {
+    const TurnCase& c = GetParam();
+    ClipRecipe recipe;
+    recipe.encoder = "mpeg4";
+    recipe.muxer = "mp4";
+    recipe.width = 160;
+    recipe.height = 96;
+    recipe.frames = 2;
+    recipe.pixel = [](int, int x, int y) {
+        return quarterColour("RGBW"[(y >= 48) * 2 + (x >= 80)]);
+    };
+    recipe.displayMatrix = std::array<std::int32_t, 9>{c.a, c.b, 0, c.c, c.d, 0, 0, 0, 1 << 30};
+    MediaPlayer player(clip("turned", recipe), 94, 62);
+    EXPECT_EQ(player.turnName(), c.turn);
+    const Picture& picture = player.pictureAt(0);
+    ASSERT_EQ(picture.width, 94);
+    ASSERT_EQ(picture.height, 62);
+    for (int i = 0; i < 4; ++i) {
+        const Rgb got = pixel(picture, i % 2 == 0 ? 23 : 70, i < 2 ? 15 : 46);
+        const Rgb want = quarterColour(c.shown[i]);
+        EXPECT_LE(std::max({std::abs(got.r - want.r), std::abs(got.g - want.g),
+                            std::abs(got.b - want.b)}),
+                  12)
+            << "quarter " << i;
+    }
+}
+
+constexpr std::int32_t kOne = 1 << 16;
+
+INSTANTIATE_TEST_SUITE_P(
+    Capture, MediaTurn,
+    testing::Values(TurnCase{"Upright", kOne, 0, 0, kOne, "RGBW", ""},
+                    TurnCase{"Counterclockwise", 0, -kOne, kOne, 0, "GWRB",
+                             "rotated by 90 degrees counterclockwise"},
+                    TurnCase{"Clockwise", 0, kOne, -kOne, 0, "BRWG",
+                             "rotated by 90 degrees clockwise"},
+                    TurnCase{"HalfTurn", -kOne, 0, 0, -kOne, "WBGR", "rotated by 180 degrees"},
+                    TurnCase{"FlipLeftRight", -kOne, 0, 0, kOne, "GRWB", "flipped left to right"},
+                    TurnCase{"FlipUpsideDown", kOne, 0, 0, -kOne, "BWRG", "flipped upside down"},
+                    TurnCase{"Transposed", 0, kOne, kOne, 0, "RBGW",
+                             "mirrored about the diagonal from the top left"},
+                    TurnCase{"AntiTransposed", 0, -kOne, -kOne, 0, "WGBR",
+                             "mirrored about the diagonal from the top right"},
+                    // Not a right angle: shown as stored.
+                    TurnCase{"FortyFiveDegrees", 46341, -46341, 46341, 46341, "RGBW", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The ffmpeg program on PATH, or "".
+std::string ffmpegProgram() {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "";
+    for (std::size_t start = 0; start <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', start), folders.size());
+        const fs::path candidate = fs::path(folders.substr(start, end - start)) / "ffmpeg";
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+        start = end + 1;
+    }
+    return "";
+}
+
+class MediaCliTurn : public MediaFolder, public testing::WithParamInterface<int> {};
+
+// Against FFmpeg's command-line tool itself: a clip given a rotation by a stream copy, shown by
+// that tool as it shows it by default (turned upright, then scaled), equals our picture.
+TEST_P(MediaCliTurn, ShowsWhatFfmpegShows) {
+    const std::string ffmpeg = ffmpegProgram();
+    if (ffmpeg.empty()) GTEST_SKIP() << "no ffmpeg program";
+    ClipRecipe recipe;
+    recipe.encoder = "mpeg4";
+    recipe.muxer = "mp4";
+    recipe.width = 160;
+    recipe.height = 96;
+    recipe.frames = 2;
+    recipe.pixel = [](int, int x, int y) {
+        return Rgb{x < 80 ? 200 : 40, y < 48 ? 200 : 40, x / 2 + y};
+    };
+    const std::string upright = clip("upright.mp4", recipe);
+    const std::string turned = (m_folder / "turned.mp4").string();
+    const std::string angle = std::to_string(GetParam());
+    // FFmpeg 5 sets the matrix from "rotate" metadata; later releases from -display_rotation,
+    // which counts counterclockwise.
+    const std::vector<std::vector<std::string>> ways = {
+        {"-v", "error", "-y", "-i", upright, "-c", "copy", "-metadata:s:v", "rotate=" + angle,
+         turned},
+        {"-v", "error", "-y", "-display_rotation", std::to_string(360 - GetParam()), "-i", upright,
+         "-c", "copy", turned}};
+    bool made = false;
+    for (const auto& way : ways) {
+        if (testprocess::run(ffmpeg, way).status == 0 &&
+            !MediaPlayer(turned, 8, 8).turnName().empty()) {
+            made = true;
+            break;
+        }
+    }
+    ASSERT_TRUE(made) << "ffmpeg gave the clip no rotation";
+    const std::string raw = (m_folder / "shown.rgb").string();
+    const auto shown = testprocess::run(
+        ffmpeg, {"-v", "error", "-y", "-i", turned, "-frames:v", "1", "-vf",
+                 "scale=94:62:flags=area", "-pix_fmt", "rgb24", "-f", "rawvideo", raw});
+    ASSERT_EQ(shown.status, 0) << shown.err;
+    const std::string theirs = testprocess::slurp(raw);
+    MediaPlayer player(turned, 94, 62);
+    const Picture& ours = player.pictureAt(0);
+    ASSERT_EQ(theirs.size(), ours.rgb.size());
+    long difference = 0;
+    for (std::size_t i = 0; i < theirs.size(); ++i)
+        difference += std::abs(static_cast<std::uint8_t>(theirs[i]) - ours.rgb[i]);
+    EXPECT_LT(static_cast<double>(difference) / static_cast<double>(theirs.size()), 4.0)
+        << player.turnName();
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, MediaCliTurn, testing::Values(90, 180, 270));
+
 TEST_F(MediaFolder, NoPictureWithoutASize) {
     MediaPlayer player(clip("sizeless", numberedFrames(5, 25)), 0, 62);
     EXPECT_TRUE(player.pictureAt(0).empty());
@@ -294,7 +500,7 @@ TEST_F(MediaFolder, MarginFollowsWantWhite) {
         capture::SetPreviewLayout(layout, true);
         MediaPlayer player(path, 94, 62);
         capture::UniformRandom random(1);
-        const capture::Surface surface = capture::ComposeSurface(layout, &player.pictureAt(0));
+        const capture::Surface surface = capture::composeSurface(layout, &player.pictureAt(0));
         const TIFunctions::BitString canvas = capture::getCanvas(surface, 120, 40, 0, random);
         ASSERT_EQ(canvas.size(), 6144U);
         for (int y = 0; y < 64; ++y) {
@@ -318,7 +524,7 @@ TEST_P(MediaDitherRuns, SameSeedGivesTheSameCanvases) {
         capture::UniformRandom random(seed);
         std::vector<TIFunctions::BitString> canvases;
         for (int k = 0; k == 0 || player.Length() >= k / 10.0; ++k) {
-            const capture::Surface s = capture::ComposeSurface(layout, &player.pictureAt(k / 10.0));
+            const capture::Surface s = capture::composeSurface(layout, &player.pictureAt(k / 10.0));
             canvases.push_back(capture::getCanvas(s, 120, 100, GetParam(), random));
         }
         return canvases;

@@ -43,7 +43,7 @@ Layout layoutFor(float player, float canvas, double wantWhite = 0) {
 TEST(ComposeSurface, DefaultPlayerLeavesAOnePixelMargin) {
     const Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, 1);
     const Picture picture = numberedPicture(94, 62);
-    const Surface s = capture::ComposeSurface(layout, &picture);
+    const Surface s = capture::composeSurface(layout, &picture);
     ASSERT_EQ(s.width, 96);
     ASSERT_EQ(s.height, 64);
     for (int x = 0; x < 96; ++x) {
@@ -77,7 +77,7 @@ TEST_P(FractionalOffset, PixelCentresDecide) {
     const Layout layout = layoutFor(c.player, c.canvas);
     const auto side = static_cast<int>(c.player);
     const Picture picture = numberedPicture(side, side);
-    const Surface s = capture::ComposeSurface(layout, &picture);
+    const Surface s = capture::composeSurface(layout, &picture);
     for (int i = 0; i < s.width; ++i) {
         const int shown = i - c.firstShown;
         const std::int32_t expected = shown >= 0 && shown < side ? numbered(shown, shown) : kBlack;
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ComposeSurface, PlayerLargerThanCanvasShowsItsCentre) {
     const Layout layout = capture::InitMediaPlayer(100, 70, 96, 64, 1);
     const Picture picture = numberedPicture(100, 70);
-    const Surface s = capture::ComposeSurface(layout, &picture);
+    const Surface s = capture::composeSurface(layout, &picture);
     EXPECT_EQ(at(s, 0, 0), numbered(2, 3));
     EXPECT_EQ(at(s, 95, 63), numbered(97, 66));
 }
@@ -110,13 +110,13 @@ TEST(ComposeSurface, NoPictureForEmptyOrMissingPlayer) {
         {{0.0, 62.0}, {94.0, 0.0}, {-5.0, 62.0}, {94.0, -1.0}}};
     for (const auto& [w, h] : sizes) {
         Layout layout = capture::InitMediaPlayer(w, h, 96, 64, 1);
-        const Surface s = capture::ComposeSurface(layout, &picture);
+        const Surface s = capture::composeSurface(layout, &picture);
         ASSERT_EQ(s.colours.size(), 96U * 64U);
         for (const std::int32_t c : s.colours)
             ASSERT_EQ(c, kWhite) << w << " x " << h;
     }
     const Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, 0);
-    const Surface s = capture::ComposeSurface(layout, nullptr);
+    const Surface s = capture::composeSurface(layout, nullptr);
     for (const std::int32_t c : s.colours)
         ASSERT_EQ(c, kBlack);
 }
@@ -125,27 +125,27 @@ TEST(ComposeSurface, FollowsThePreviewOffLayout) {
     Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, 1);
     capture::SetPreviewLayout(layout, false);
     const Picture picture = numberedPicture(94, 62);
-    const Surface s = capture::ComposeSurface(layout, &picture);
+    const Surface s = capture::composeSurface(layout, &picture);
     EXPECT_EQ(at(s, 1, 1), numbered(0, 0));
     EXPECT_EQ(at(s, 1, 0), kWhite);
 }
 
 TEST(ComposeSurface, CanvasSidesAreWholePixels) {
-    EXPECT_EQ(capture::SurfaceSide(96.9f), 96);
-    EXPECT_EQ(capture::SurfaceSide(1), 1);
-    EXPECT_EQ(capture::SurfaceSide(0.99f), 0);
-    EXPECT_EQ(capture::SurfaceSide(-3), 0);
-    EXPECT_EQ(capture::SurfaceSide(capture::kMaxSurfaceSide), capture::kMaxSurfaceSide);
-    EXPECT_THROW(capture::SurfaceSide(1e9f), std::length_error);
+    EXPECT_EQ(capture::surfaceSide(96.9f), 96);
+    EXPECT_EQ(capture::surfaceSide(1), 1);
+    EXPECT_EQ(capture::surfaceSide(0.99f), 0);
+    EXPECT_EQ(capture::surfaceSide(-3), 0);
+    EXPECT_EQ(capture::surfaceSide(capture::kMaxSurfaceSide), capture::kMaxSurfaceSide);
+    EXPECT_THROW(capture::surfaceSide(1e9f), std::length_error);
     const Layout layout = capture::InitMediaPlayer(94, 62, 0.5, 64, 0);
-    EXPECT_TRUE(capture::ComposeSurface(layout, nullptr).colours.empty());
+    EXPECT_TRUE(capture::composeSurface(layout, nullptr).colours.empty());
 }
 
 TEST(ComposeSurface, RejectsAPictureShorterThanItsSize) {
     const Layout layout = capture::InitMediaPlayer(94, 62, 96, 64, 0);
     Picture picture = numberedPicture(94, 62);
     picture.rgb.pop_back();
-    EXPECT_THROW(capture::ComposeSurface(layout, &picture), std::invalid_argument);
+    EXPECT_THROW(capture::composeSurface(layout, &picture), std::invalid_argument);
 }
 
 }  // namespace

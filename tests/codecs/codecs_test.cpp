@@ -200,8 +200,8 @@ TEST(EncodeFrame, OnlyWholeCodeTypesZeroToEightHaveACodec) {
                         std::numeric_limits<double>::infinity()}) {
         EXPECT_EQ(EncodeFrame(frame, type).size(), 0U) << type;
     }
-    EXPECT_EQ(CodeTypeCaption(12), "");
-    EXPECT_EQ(CodeTypeCaption(-1), "");
+    EXPECT_EQ(codeTypeCaption(12), "");
+    EXPECT_EQ(codeTypeCaption(-1), "");
 }
 
 TEST(EncodeFrame, HeaderFieldsBeyondSixteenBitsKeepAllTheirDigits) {

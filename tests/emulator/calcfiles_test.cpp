@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "packer.hpp"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -108,5 +110,69 @@ INSTANTIATE_TEST_SUITE_P(
                     "not an assembly program"},
         RefusalCase{"RamFull", {program({0xC9}), appVar("A", false, 30000)}, "more than RAM"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// A TI-83 program: the hex part that finds the program named seek, then binary.
+Variable ti83Program(const Bytes& binary, const char* seek = "P") {
+    Bytes text = pack::ti83HexPart(seek);
+    text.insert(text.end(), binary.begin(), binary.end());
+    return {pack::kProgramType, "P", false, pack::sizedData(text)};
+}
+
+struct Send9Case {
+    const char* label;
+    Variable program;
+    std::uint8_t marker;  // what the binary part left at 0x9000
+    const char* fault;    // empty: returned
+};
+
+class Send9 : public testing::TestWithParam<Send9Case> {};
+
+TEST_P(Send9, RunsTheHexPartWhichJumpsIntoTheProgram) {
+    const Send9Case& c = GetParam();
+    emulator::Machine machine(0, 1, emulator::MachineModel::Ti83);
+    emulator::startSend9(machine, {appVar("A", false, 77), c.program});
+    const auto result = machine.run(100'000);
+    if (std::string(c.fault).empty()) {
+        EXPECT_TRUE(result.returned) << result.fault;
+    } else {
+        EXPECT_NE(result.fault.find(c.fault), std::string::npos) << result.fault;
+    }
+    EXPECT_EQ(machine.readMemory(0x9000), c.marker);
+}
+
+// ld a,42; ld (0x9000),a, then what the case adds and ret.
+Bytes marked(Bytes code) {
+    code.insert(code.begin(), {0x3E, 42, 0x32, 0x00, 0x90});
+    code.push_back(0xC9);
+    return code;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ti83, Send9,
+    testing::Values(Send9Case{"FindsItself", ti83Program(marked({})), 42, ""},
+                    Send9Case{"MissingProgramReturns", ti83Program(marked({}), "Q"), 0, ""},
+                    Send9Case{"Port4HasNoStatus", ti83Program(marked({0xDB, 0x04})), 42, "port 4"},
+                    Send9Case{"NoPagingPorts", ti83Program(marked({0xD3, 0x06})), 42, "port 6"},
+                    Send9Case{"NoRst28Calls", ti83Program(marked({0xEF, 0xF1, 0x42})), 42,
+                              "outside the program"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(Send9, RefusesAMalformedHexPart) {
+    Bytes text = pack::ti83HexPart("P");
+    Bytes badDigit = text;
+    badDigit[0] = 'G';
+    const Bytes noTail(text.begin(), text.begin() + 10);
+    for (const auto& [bytes, message] :
+         {std::pair{badDigit, "no hex digit"}, std::pair{noTail, "no End"}}) {
+        emulator::Machine machine(0, 1, emulator::MachineModel::Ti83);
+        try {
+            emulator::startSend9(
+                machine, {Variable{pack::kProgramType, "P", false, pack::sizedData(bytes)}});
+            FAIL() << "started";
+        } catch (const emulator::MachineError& error) {
+            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+        }
+    }
+}
 
 }  // namespace

@@ -171,15 +171,16 @@ TEST_P(EmuUsage, RefusesTheCommandLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, EmuUsage,
-    testing::Values(UsageCase{"NoData", {}, "no data file"},
-                    UsageCase{"Ti83", {"--model", "ti83", "a.83p"}, "not emulated yet"},
-                    UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus or ti83"},
-                    UsageCase{"LossyAlone", {"--lossy", "a.z80"}, "--lossy goes with --check"},
-                    UsageCase{"PlayerAlone", {"--player", "p.bin", "a.z80"}, "go together"},
-                    UsageCase{"ZeroHz", {"--hz", "0", "a.z80"}, "--hz needs a whole number"},
-                    UsageCase{
-                        "OutputOverData", {"--cycles", "a.z80", "a.z80"}, "replace the input"},
-                    UsageCase{"Unknown", {"--fast", "a.z80"}, "--fast"}),
+    testing::Values(
+        UsageCase{"NoData", {}, "no data file"},
+        UsageCase{
+            "Ti83WithPlayer", {"--model", "ti83", "--player", "p.bin", "a.83p"}, "--symbols only"},
+        UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus or ti83"},
+        UsageCase{"LossyAlone", {"--lossy", "a.z80"}, "--lossy goes with --check"},
+        UsageCase{"PlayerAlone", {"--player", "p.bin", "a.z80"}, "go together"},
+        UsageCase{"ZeroHz", {"--hz", "0", "a.z80"}, "--hz needs a whole number"},
+        UsageCase{"OutputOverData", {"--cycles", "a.z80", "a.z80"}, "replace the input"},
+        UsageCase{"Unknown", {"--fast", "a.z80"}, "--fast"}),
     [](const auto& info) { return info.param.name; });
 
 }  // namespace

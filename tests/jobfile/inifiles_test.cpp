@@ -13,8 +13,8 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using INIfiles::FindINIString;
-using INIfiles::ParseLeadingNumber;
+using INIfiles::findIniString;
+using INIfiles::parseLeadingNumber;
 using INIfiles::ReadININumber;
 using INIfiles::ReadINIString;
 using support::FileError;
@@ -56,7 +56,7 @@ class FindINIStringTest : public testing::TestWithParam<LookupCase> {};
 
 TEST_P(FindINIStringTest, FindsTheValue) {
     const LookupCase& c = GetParam();
-    EXPECT_EQ(FindINIString(c.text, c.section, c.key), c.expected);
+    EXPECT_EQ(findIniString(c.text, c.section, c.key), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,8 +110,8 @@ INSTANTIATE_TEST_SUITE_P(Files, LineEndTest, testing::Values("\r\n", "\n", "\r")
 
 TEST(LineEnds, BlankLinesOfEveryKindAreEmptyItems) {
     // An empty line between header and entry must not swallow the entry.
-    EXPECT_EQ(FindINIString("[a]\n\r\n\rk=1\n", "a", "k"), "1");
-    EXPECT_EQ(FindINIString("[a]\r\r\nk=2", "a", "k"), "2");
+    EXPECT_EQ(findIniString("[a]\n\r\n\rk=1\n", "a", "k"), "1");
+    EXPECT_EQ(findIniString("[a]\r\r\nk=2", "a", "k"), "2");
 }
 
 struct NumberCase {
@@ -126,7 +126,7 @@ void PrintTo(const NumberCase& c, std::ostream* out) {
 class ParseLeadingNumberTest : public testing::TestWithParam<NumberCase> {};
 
 TEST_P(ParseLeadingNumberTest, ConvertsTheLeadingNumber) {
-    EXPECT_EQ(ParseLeadingNumber(GetParam().text), GetParam().expected)
+    EXPECT_EQ(parseLeadingNumber(GetParam().text), GetParam().expected)
         << "text \"" << GetParam().text << "\"";
 }
 
@@ -155,8 +155,8 @@ TEST(ParseLeadingNumber, PointIsTheSeparatorInAnyLocale) {
             break;
         }
     }
-    EXPECT_EQ(ParseLeadingNumber("2.5"), 2.5);
-    EXPECT_EQ(ParseLeadingNumber("2,5"), 2);
+    EXPECT_EQ(parseLeadingNumber("2.5"), 2.5);
+    EXPECT_EQ(parseLeadingNumber("2,5"), 2);
     std::setlocale(LC_ALL, previous.c_str());
     if (!switched) GTEST_SKIP() << "no locale with a decimal comma is installed";
 }

@@ -27,6 +27,8 @@
 #include "defaultreads.hpp"
 #include "inifiles.hpp"
 
+using namespace jobmaker;
+
 namespace {
 
 struct BoxSeen {

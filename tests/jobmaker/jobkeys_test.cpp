@@ -13,11 +13,13 @@
 #include "jobvalues.hpp"
 #include "tempdir.hpp"
 
+using namespace jobmaker;
+
 namespace {
 
 using conversion::JobKey;
 using conversion::kJobKeys;
-using INIfiles::FindINIString;
+using INIfiles::findIniString;
 
 std::string lower(std::string_view text) {
     std::string result(text);
@@ -83,8 +85,8 @@ TEST(JobKeys, TableListsEveryReadOfTheConverterInItsOrder) {
     const auto trace = [&](std::string_view section, std::string_view key, double) {
         reads.push_back(std::string(section) + "/" + std::string(key));
     };
-    conversion::ReadLoadValues(path, trace);
-    conversion::ReadConvertSettings(path, trace);
+    conversion::readLoadValues(path, trace);
+    conversion::readConvertSettings(path, trace);
     std::vector<std::string> table;
     for (const JobKey& key : kJobKeys)
         table.push_back(name(key));
@@ -110,13 +112,13 @@ TEST_P(JobFileText, HoldsEveryKeyTheConverterReadsInItsSection) {
     const std::string& text = GetParam().second;
     for (const JobKey& key : kJobKeys) {
         const std::string inSection =
-            FindINIString(sectionText(text, key.section), key.section, key.key);
+            findIniString(sectionText(text, key.section), key.section, key.key);
         if (!key.fromJobMaker) {
-            EXPECT_EQ(FindINIString(text, key.section, key.key), "") << name(key);
+            EXPECT_EQ(findIniString(text, key.section, key.key), "") << name(key);
             continue;
         }
         EXPECT_NE(inSection, "") << name(key) << " is not in its section";
-        EXPECT_EQ(FindINIString(text, key.section, key.key), inSection) << name(key);
+        EXPECT_EQ(findIniString(text, key.section, key.key), inSection) << name(key);
     }
 }
 
@@ -129,7 +131,7 @@ TEST_P(JobFileText, HoldsNoEntryTheConverterDoesNotRead) {
         for (const JobKey& key : kJobKeys) {
             // The reader matches the key as a prefix of the name, and the first match wins.
             read = read || (key.section == entry.section && entry.name.starts_with(key.key) &&
-                            FindINIString(text, key.section, key.key) == entry.value);
+                            findIniString(text, key.section, key.key) == entry.value);
         }
         EXPECT_TRUE(read) << "[" << entry.section << "] " << entry.name << " is never read";
     }

@@ -7,6 +7,8 @@
 #include "commandline.hpp"
 #include "defaultjobfile.hpp"
 
+using namespace jobmaker;
+
 namespace {
 
 struct ProcessResult {

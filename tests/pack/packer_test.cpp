@@ -145,6 +145,54 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"RecordPastAnAppVar", pack::Model::Ti83Plus, {100, 16001}, {"16001 bytes"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST(PackTi83, RefusesAProgramPastTheRam) {
+    // The records pass, but with the hex part and a player of 1,100 bytes the program does not.
+    const std::vector<std::size_t> sizes(26, 1000);
+    const Bytes data = recordBytes(sizes);
+    try {
+        pack::packVideo({pack::Model::Ti83, "V", "", false}, Bytes(1100, 0), data, sizes);
+        FAIL() << "packed";
+    } catch (const pack::PackError& error) {
+        EXPECT_NE(std::string(error.what()).find("RAM of a TI-83 (at most 27000 bytes)"),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+struct MovedCase {
+    const char* label;
+    Bytes code, byPage, byOne;
+    std::vector<std::uint16_t> words;  // empty with throws
+    bool throws = false;
+};
+
+class Ti83Relocations : public testing::TestWithParam<MovedCase> {};
+
+TEST_P(Ti83Relocations, FindTheWholeAddresses) {
+    const MovedCase& c = GetParam();
+    if (c.throws) {
+        EXPECT_THROW(pack::relocations(c.code, c.byPage, c.byOne), pack::PackError);
+    } else {
+        EXPECT_EQ(pack::relocations(c.code, c.byPage, c.byOne), c.words);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Builds, Ti83Relocations,
+    testing::Values(
+        // jp 0x0005, ld hl,0x00FF (its low byte carries at 1), ld a,5
+        MovedCase{"TwoAddresses",
+                  {0xC3, 0x05, 0x00, 0x21, 0xFF, 0x00, 0x3E, 0x05},
+                  {0xC3, 0x05, 0x01, 0x21, 0xFF, 0x01, 0x3E, 0x05},
+                  {0xC3, 0x06, 0x00, 0x21, 0x00, 0x01, 0x3E, 0x05},
+                  {1, 4}},
+        // ld a,label >> 8: a high byte alone cannot be moved as a word
+        MovedCase{
+            "HighByteAlone", {0x3E, 0x00, 0x00}, {0x3E, 0x01, 0x00}, {0x3E, 0x00, 0x00}, {}, true},
+        MovedCase{"LowByteAlone", {0x3E, 0x05}, {0x3E, 0x05}, {0x3E, 0x06}, {}, true},
+        MovedCase{"Lengths", {0x00}, {0x00, 0x00}, {0x00}, {}, true}),
+    [](const auto& info) { return std::string(info.param.label); });
+
 TEST(PackTi83Plus, RefusesSizesThatDoNotCoverTheData) {
     const Bytes data(10, 0);
     const std::vector<std::size_t> sizes = {4, 5};

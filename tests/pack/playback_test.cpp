@@ -1,6 +1,7 @@
-// Videos packed for the 83 Plus family, loaded from their files as the calculator holds them and
-// played by the assembled player in the emulated calculator: every frame the LCD shows equals
-// kelvonar-play's decoding, from RAM and from the archive, across flash pages and AppVars.
+// Videos packed for the 83 Plus family and the TI-83, loaded from their files as the calculator
+// holds them and played by the assembled player in the emulated calculator: every frame the LCD
+// shows equals kelvonar-play's decoding, from RAM and from the archive, across flash pages and
+// AppVars, and on the TI-83 wherever its program lies.
 
 #include <gtest/gtest.h>
 
@@ -150,6 +151,116 @@ TEST(ArchivePlayback, PlaysAVideoFarLargerThanRam) {
     EXPECT_GE(records, 150'000U);
     EXPECT_GE(played.placed.size(), 1 + 9U);
     EXPECT_GE(appVarPages(played, true).size(), 9U);
+}
+
+// A video packed for the TI-83, run by Send(9 from its .83p file behind a variable of
+// ramBefore bytes, so that the player lies where its program does. Returns the program's bytes as
+// RAM holds them after the run, which the player changed.
+Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_t frames,
+                pack::Variable* after = nullptr, double timerHz = emulator::kTi83TimerRates[3]) {
+    static const emulator::Symbols symbols = emulator::Symbols::read(KELVONAR_PLAYER83_SYM);
+    emulator::Machine machine(timerHz, 1, emulator::MachineModel::Ti83);
+    const pack::Variable before{pack::kAppVarType, "SPACE", false,
+                                std::vector<std::uint8_t>(ramBefore, 0)};
+    const emulator::Send9Start start = emulator::startSend9(machine, {before, program});
+    machine.setFrameLabels(static_cast<std::uint16_t>(start.binary + symbols.at("frame_begin")),
+                           static_cast<std::uint16_t>(start.binary + symbols.at("frame_shown")));
+    Played played;
+    machine.onFrameShown([&](const auto&) { played.shown.push_back(machine.lcdPicture()); });
+    played.result = machine.run(kTStatesPerFrame * (frames + 4));
+    played.frames = machine.frames();
+    played.exit = machine.exitCheck();
+    played.gapViolations = machine.lcd().gapViolations();
+    played.placed = start.placed;
+    if (after != nullptr) {
+        *after = program;
+        for (std::size_t i = 0; i < program.data.size(); ++i) {
+            after->data[i] =
+                machine.readMemory(static_cast<std::uint16_t>(start.placed[1].address + i));
+        }
+    }
+    return played;
+}
+
+// The TI-83 program of the data file at path, read back from its .83p file; animation gets its
+// decoding.
+pack::Variable packTi83(const std::string& path, player::Animation& animation) {
+    animation = player::decodeAnimation(path, player::readDataFile(path), player::ScreenSize{});
+    std::vector<std::size_t> sizes;
+    for (const auto& record : animation.records)
+        sizes.push_back(record.size);
+    const auto player = pack::builtPlayer(pack::Model::Ti83);
+    const auto files =
+        pack::packVideo({pack::Model::Ti83, "CLIP", "test", false}, player, animation.bytes, sizes,
+                        pack::relocations(player, pack::builtTi83PlayerMoved(0x100),
+                                          pack::builtTi83PlayerMoved(1)));
+    EXPECT_EQ(files.size(), 1U);
+    EXPECT_EQ(files.at(0).fileName, "CLIP.83p");
+    return pack::readCalcFile(files.at(0).bytes, files[0].fileName).variables.at(0);
+}
+
+class Ti83Playback : public testing::TestWithParam<std::tuple<const char*, testconversions::Job>> {
+};
+
+TEST_P(Ti83Playback, ShowsEveryDecodedFrameWhereverTheProgramLies) {
+    const auto& [clip, job] = GetParam();
+    KELVONAR_CONVERSION(conversion, clip, job.name);
+    player::Animation animation;
+    const pack::Variable program = packTi83(conversion.data().string(), animation);
+    const std::size_t frames = animation.records.size();
+
+    // Run twice, the second time moved by an odd distance, as the OS moves a program when the
+    // variables before it change: the player moves its addresses again.
+    pack::Variable moved;
+    const Played first = playTi83(program, 100, frames, &moved);
+    expectPlayedExactly(first, animation.screens());
+    const Played second = playTi83(moved, 3001, frames);
+    expectPlayedExactly(second, animation.screens());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, Ti83Playback,
+                         testing::Combine(testing::ValuesIn(testconversions::kClips),
+                                          testing::ValuesIn(testconversions::kJobs)),
+                         [](const auto& info) {
+                             return testconversions::caseName(std::get<0>(info.param),
+                                                              std::get<1>(info.param).name);
+                         });
+
+// The TI-83's timer is an RC oscillator: at each of its rates, and at one its batteries slowed
+// down, the player keeps ten frames a second.
+class Ti83Tempo : public testing::TestWithParam<double> {};
+
+TEST_P(Ti83Tempo, TenFramesASecond) {
+    KELVONAR_CONVERSION(conversion, "bounce.mp4", "Exact");
+    player::Animation animation;
+    const pack::Variable program = packTi83(conversion.data().string(), animation);
+    const Played played = playTi83(program, 0, animation.records.size(), nullptr, GetParam());
+    expectPlayedExactly(played, animation.screens());
+    const double perFrame =
+        static_cast<double>(played.frames.back().shown - played.frames.front().shown) /
+        static_cast<double>(played.frames.size() - 1);
+    EXPECT_NEAR(perFrame, 600'000.0, 600'000.0 * 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, Ti83Tempo,
+                         testing::Values(emulator::kTi83TimerRates[0], emulator::kTi83TimerRates[1],
+                                         emulator::kTi83TimerRates[2], emulator::kTi83TimerRates[3],
+                                         80.0));
+
+TEST(PackAndEmulate, TheSampleForTheTi83) {
+    KELVONAR_CONVERSION(conversion, "bounce.mp4", "Exact");
+    testsupport::TempDir dir;
+    const auto packed = testprocess::run(
+        KELVONAR_PACK,
+        {"--model", "ti83", "--output", dir.path().string(), conversion.data().string()});
+    ASSERT_EQ(packed.status, 0) << packed.err;
+    EXPECT_EQ(packed.out, dir.file("MY.83p") + "\n");
+    const auto played = testprocess::run(
+        KELVONAR_EMU,
+        {"--model", "ti83", "--check", conversion.canvases().string(), dir.file("MY.83p")});
+    EXPECT_EQ(played.status, 0) << played.err;
+    EXPECT_NE(played.out.find("all 60 frames compared equal"), std::string::npos) << played.out;
+    EXPECT_NE(played.out.find("OS state restored: yes"), std::string::npos) << played.out;
 }
 
 // The programs end to end: kelvonar-pack writes the files, kelvonar-emu loads and plays them.

@@ -141,6 +141,40 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"18446744073709551615", 0, 18446744073709551615ULL, true},
                     NumberCase{"18446744073709551616", 0, 18446744073709551615ULL, false}));
 
+struct TimeCase {
+    const char* text;
+    std::int64_t micros;  // -1: refused
+};
+
+class Times : public testing::TestWithParam<TimeCase> {};
+
+TEST_P(Times, AreSecondsOrClockTimes) {
+    const auto& c = GetParam();
+    if (c.micros >= 0) {
+        EXPECT_EQ(support::timeValue("--from", c.text), c.micros);
+        return;
+    }
+    try {
+        support::timeValue("--from", c.text);
+        FAIL() << "accepted";
+    } catch (const UsageError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  std::string("--from needs a time in seconds or as [[h:]m:]s[.f], not \"") +
+                      c.text + "\"");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, Times,
+    testing::Values(TimeCase{"0", 0}, TimeCase{"95", 95'000'000}, TimeCase{"95.5", 95'500'000},
+                    TimeCase{"0.000001", 1}, TimeCase{"1:35.25", 95'250'000},
+                    TimeCase{"1:02:03", 3'723'000'000}, TimeCase{"0:59", 59'000'000},
+                    TimeCase{"120:00", 7'200'000'000}, TimeCase{"1:60", -1},
+                    TimeCase{"1:60:00", -1}, TimeCase{"1:2:3:4", -1}, TimeCase{"0.0000001", -1},
+                    TimeCase{"-1", -1}, TimeCase{"1.", -1}, TimeCase{".5", -1}, TimeCase{"1:", -1},
+                    TimeCase{"1s", -1}, TimeCase{"1e3", -1}, TimeCase{"1.2.3", -1},
+                    TimeCase{"99999999999999999999", -1}));
+
 TEST(DisplayAvailable, IsAnyOfThreeVariablesSetAndNotEmpty) {
     const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
     for (const char* name : names)

@@ -35,7 +35,7 @@ class ScriptedHost : public FrameLoopHost {
     void frameDone(const FrameReport& report) override {
         references.push_back(report.reference);
         candidates.push_back(report.choice.candidate);
-        labels = LabelTexts(report.statistics, maxBytes, 94, 62);
+        labels = labelTexts(report.statistics, maxBytes, 94, 62);
     }
 
     std::function<void(std::size_t, std::atomic<bool>&)> onCanvas;
@@ -188,6 +188,41 @@ TEST(DryxConvert, RecordsDecodeToTheReferenceFrames) {
     }
 }
 
+struct StretchCase {
+    const char* name;
+    double length;
+    Stretch stretch;
+    std::int64_t firstHundredth;  // frame k is at (firstHundredth + 10 k) / 100 seconds
+    std::size_t frames;
+};
+
+class Stretches : public testing::TestWithParam<StretchCase> {};
+
+// Frame times are compared exactly: a time on a frame's start must pick that frame, as in a run
+// of the whole video.
+TEST_P(Stretches, FramesStartAtFromAndEndBeforeToOrTheEnd) {
+    const StretchCase& c = GetParam();
+    ScriptedHost host(c.length, blank);
+    DryxConvert(defaults(), kWidth, kHeight, host, c.stretch);
+    ASSERT_EQ(host.times.size(), c.frames);
+    for (std::size_t k = 0; k < c.frames; ++k) {
+        EXPECT_EQ(host.times[k],
+                  static_cast<double>(c.firstHundredth + 10 * static_cast<std::int64_t>(k)) / 100)
+            << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DryxConvert, Stretches,
+    testing::Values(StretchCase{"Whole", 4.05, {}, 0, 41},
+                    StretchCase{"FromOn", 5, {1'500'000, std::nullopt}, 150, 36},
+                    StretchCase{"FromTo", 5, {1'500'000, 2'000'000}, 150, 5},
+                    StretchCase{"ToJustAfterAFrame", 5, {1'500'000, 2'000'001}, 150, 6},
+                    StretchCase{"ToPastTheEnd", 2.05, {1'000'000, 9'000'000}, 100, 11},
+                    StretchCase{"OffTheTenths", 5, {1'250'000, 1'300'000}, 125, 1},
+                    StretchCase{"OnlyTo", 5, {0, 700'000}, 0, 7}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DryxConvert, DebugImagesNeedThePreview) {
     ScriptedHost withPreview(0.2, blank);
     ConvertSettings settings = defaults();
@@ -205,25 +240,28 @@ TEST(DryxConvert, DebugImagesNeedThePreview) {
 
 TEST(LabelTexts, GuardsTheDivisionsAndShowsPlainNumbers) {
     Statistics statistics;
-    EXPECT_EQ(LabelTexts(statistics, 24000, 94, 62).FramesCountLabel[11], "0 / 0");
-    EXPECT_EQ(LabelTexts(statistics, 24000.5, 94, 62).BytesToDoLabel, "24000.5");
+    EXPECT_EQ(labelTexts(statistics, 24000, 94, 62).FramesCountLabel[11], "0 / 0");
+    EXPECT_EQ(labelTexts(statistics, 24000.5, 94, 62).BytesToDoLabel, "24000.5");
 
     statistics.frames = 2;
     statistics.bytesWritten = 2000;
-    const StatisticsLabels noBudget = LabelTexts(statistics, 0, 94, 62);
+    const StatisticsLabels noBudget = labelTexts(statistics, 0, 94, 62);
     EXPECT_EQ(noBudget.PercentDone, "0");
     EXPECT_EQ(noBudget.FramesExpectedLabel, "0");
     // An average record larger than the picture at one bit per pixel: negative compression.
     EXPECT_EQ(noBudget.CompressionLabel, "-37");
-    EXPECT_EQ(LabelTexts(statistics, 24000, 0, 62).CompressionLabel, "0");
-    EXPECT_EQ(LabelTexts(statistics, 3000, 94, 62).PercentDone, "66");
+    EXPECT_EQ(labelTexts(statistics, 24000, 0, 62).CompressionLabel, "0");
+    EXPECT_EQ(labelTexts(statistics, 3000, 94, 62).PercentDone, "66");
 }
 
-TEST(PlainNumber, WholeValuesHaveNoPointAndNoExponent) {
-    EXPECT_EQ(PlainNumber(0), "0");
-    EXPECT_EQ(PlainNumber(-0.0), "0");
-    EXPECT_EQ(PlainNumber(8000), "8000");
-    EXPECT_EQ(PlainNumber(-37), "-37");
-    EXPECT_EQ(PlainNumber(1e20), "100000000000000000000");
-    EXPECT_EQ(PlainNumber(0.25), "0.25");
+TEST(PlainNumber, IsPlainDecimalUnlessItWouldRunLong) {
+    EXPECT_EQ(plainNumber(0), "0");
+    EXPECT_EQ(plainNumber(-0.0), "0");
+    EXPECT_EQ(plainNumber(8000), "8000");
+    EXPECT_EQ(plainNumber(-37), "-37");
+    EXPECT_EQ(plainNumber(1e20), "100000000000000000000");
+    EXPECT_EQ(plainNumber(0.25), "0.25");
+    EXPECT_EQ(plainNumber(-1e300), "-1e+300");
+    EXPECT_EQ(plainNumber(1.5e-300), "1.5e-300");
+    EXPECT_EQ(plainNumber(1e300 * 1e300), "more than 1.8e+308");
 }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "process.hpp"
 
@@ -137,6 +139,10 @@ TEST_F(KelvonarProgram, FailuresSayWhyAndKeepTheOlderOutput) {
          [&] { jobWith("width=96\r\nheight=64", "width=1024\r\nheight=1024"); },
          {kSample},
          "65535"},
+        {"negative budget",
+         [&] { jobWith("freemem = 24000", "freemem = -5"); },
+         {kSample},
+         "job file " + job() + ": device freemem -5 is negative"},
         {"output folder missing",
          [] {},
          {"--output", path("none/my.z80"), kSample},
@@ -192,6 +198,51 @@ TEST_F(KelvonarProgram, DumpsEveryCanvasAsPbm) {
     EXPECT_LE(files, 61);
 }
 
+// The sample has timestamps: an excerpt, decoded from a key frame found by seeking, has the
+// canvases of the whole run from its start on (the sample's dithering draws no random numbers).
+TEST_F(KelvonarProgram, AnExcerptHasTheWholeRunsCanvasesFromItsStart) {
+    ASSERT_EQ(convert({"--dump-canvases", path("whole"), kSample}).status, 0);
+    const auto count = [&](const std::string& folder) {
+        return std::distance(fs::directory_iterator(path(folder)), fs::directory_iterator());
+    };
+    const auto canvas = [&](const std::string& folder, long k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/%08ld.pbm", k);
+        return testprocess::slurp(path(folder) + name);
+    };
+    struct Excerpt {
+        std::vector<std::string> arguments;
+        long first;
+        long frames;  // -1: to the end of the whole run
+    };
+    for (const Excerpt& e :
+         {Excerpt{{"--from", "3.7", "--to", "0:05.2"}, 37, 15}, Excerpt{{"--from", "0:04"}, 40, -1},
+          Excerpt{{"--to", "1.05"}, 0, 11}}) {
+        fs::remove_all(path("part"));
+        std::vector<std::string> arguments = e.arguments;
+        arguments.insert(arguments.end(), {"--dump-canvases", path("part"), kSample});
+        const auto result = convert(arguments);
+        ASSERT_EQ(result.status, 0) << result.err;
+        const long frames = e.frames >= 0 ? e.frames : count("whole") - e.first;
+        ASSERT_EQ(count("part"), frames) << e.arguments[1];
+        for (long k = 0; k < frames; ++k)
+            ASSERT_EQ(canvas("part", k), canvas("whole", e.first + k)) << e.arguments[1] << k;
+    }
+}
+
+TEST_F(KelvonarProgram, AStretchOutsideTheVideoIsAUsageError) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--from", "6.5", kSample},
+          {"--from", "1:00:00", kSample},
+          {"--from", "3", "--to", "2", kSample},
+          {"--from", "3", "--to", "3", kSample}}) {
+        const auto result = convert(arguments);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find("--"), std::string::npos) << result.err;
+        expectOlderOutputKept();
+    }
+}
+
 // A copy of the program in a folder of its own finds its job there, writes my.z80 there and the
 // debug images into its folder "output", which it creates; when that fails it only warns.
 TEST_F(KelvonarProgram, ProgramDirectoryHoldsJobOutputAndDebugImages) {
@@ -237,4 +288,103 @@ TEST_F(KelvonarProgram, InterruptSavesWhatWasConverted) {
     EXPECT_NE(result.err.find("cancelled"), std::string::npos) << result.err;
     const std::string data = testprocess::slurp(output());
     EXPECT_EQ(data.rfind(" .db %", 0), 0U);
+}
+
+// An option gives the same data as the job file line it replaces.
+TEST_F(KelvonarProgram, OptionsEqualTheJobFileLinesTheyReplace) {
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<std::pair<std::string, std::string>> lines;  // line of the job, replacement
+    };
+    const std::vector<Case> cases = {
+        {{"--quality", "3"}, {{"quality=0", "quality=3"}}},
+        {{"--no-interlace", "--budget", "3000"},
+         {{"interlace = 1", "interlace = 0"}, {"freemem = 24000", "freemem = 3000"}}},
+        {{"--dither", "natural", "--background", "white", "--contrast", "60"},
+         {{"dithermode=0", "dithermode=2"},
+          {"bgwhite = 0", "bgwhite = 1"},
+          {"contrast=40", "contrast=60"}}},
+        {{"--video-size", "60x40", "--canvas-size", "64x48", "--brightness", "90"},
+         {{"width=94\r\nheight=62", "width=60\r\nheight=40"},
+          {"width=96\r\nheight=64", "width=64\r\nheight=48"},
+          {"brightness = 120", "brightness = 90"}}},
+    };
+    ASSERT_EQ(convert({kSample}).status, 0);
+    const std::string plain = testprocess::slurp(output());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.front());
+        SetUp();
+        std::vector<std::string> arguments = c.options;
+        arguments.push_back(kSample);
+        ASSERT_EQ(convert(arguments).status, 0);
+        const std::string byOptions = testprocess::slurp(output());
+
+        std::string text = testprocess::slurp(kDefaultJob);
+        for (const auto& [line, replacement] : c.lines) {
+            const auto at = text.find(line);
+            ASSERT_NE(at, std::string::npos) << line;
+            text.replace(at, line.size(), replacement);
+        }
+        write(job(), text);
+        ASSERT_EQ(convert({kSample}).status, 0);
+        EXPECT_EQ(testprocess::slurp(output()), byOptions);
+        EXPECT_NE(byOptions, plain);
+    }
+}
+
+// Options alone need no job file: the job maker's defaults fill in, and --verbose says so.
+TEST_F(KelvonarProgram, OptionsWithoutAJobFileUseTheDefaults) {
+    ASSERT_EQ(convert({"--quality", "2", kSample}).status, 0);
+    const std::string withJob = testprocess::slurp(output());
+
+    const std::string program = path("kelvonar");
+    fs::copy_file(kKelvonar, program);
+    fs::remove(job());
+    const auto result =
+        testprocess::run(program, {"--headless", "--seed", "7", "--verbose", "--quality", "2",
+                                   "--output", output(), kSample});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(testprocess::slurp(output()), withJob);
+    EXPECT_NE(result.err.find("[media] quality = 2 (option --quality)"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("[device] freemem = 24000 (default)"), std::string::npos)
+        << result.err;
+
+    const auto refused = convert({"--canvas-size", "97x63", kSample});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--canvas-size"), std::string::npos) << refused.err;
+}
+
+// --fit prints options that repeat its run exactly, dither draws included; when nothing fits it
+// writes nothing and says how much would.
+TEST_F(KelvonarProgram, FitRepeatsWithThePrintedOptions) {
+    for (const std::string budget : {"24000", "5000"}) {
+        SCOPED_TRACE(budget);
+        const auto fitted = convert({"--fit", "--budget", budget, "--dither", "natural", kSample});
+        ASSERT_EQ(fitted.status, 0) << fitted.err;
+        const std::string marker = "--fit chose ";
+        const auto at = fitted.err.find(marker);
+        ASSERT_NE(at, std::string::npos) << fitted.err;
+        std::istringstream chosen(
+            fitted.err.substr(at + marker.size(), fitted.err.find(" (", at) - at - marker.size()));
+        std::vector<std::string> arguments = {"--budget", budget, "--dither", "natural"};
+        // The seed printed is the test's own, which convert() gives.
+        for (std::string word; chosen >> word;) {
+            if (word == "--seed") {
+                chosen >> word;
+                EXPECT_EQ(word, "7");
+                continue;
+            }
+            arguments.push_back(word);
+        }
+        const std::string data = testprocess::slurp(output());
+        arguments.push_back(kSample);
+        ASSERT_EQ(convert(arguments).status, 0);
+        EXPECT_EQ(testprocess::slurp(output()), data);
+    }
+    write(output(), "older output\r\n");
+    const auto tooSmall = convert({"--fit", "--budget", "300", kSample});
+    EXPECT_EQ(tooSmall.status, 1);
+    EXPECT_NE(tooSmall.err.find("--to "), std::string::npos) << tooSmall.err;
+    expectOlderOutputKept();
 }

@@ -1,0 +1,145 @@
+; The player for the TI-83 (ROM 1.x), run with Send(9prgmNAME). The program variable holds a hex
+; part, which the OS turns into code and runs: it finds the program with _ChkFindSym and jumps to
+; player_entry, the first byte of the binary part, with HL = its address. The player runs there,
+; in place: it is linked at 0 and first moves its absolute addresses to where it lies.
+;
+; kelvonar-pack appends to player_data: the records' size (a word), the records, then the table
+; of the words to move: their count, then each word's offset from player_entry. The binary part
+; keeps the address it was last moved to (moved_to), so a second run, after the OS moved the
+; program, moves it by the difference.
+;
+; This file holds what is particular to the TI-83 (RAM areas, interrupt set-up, exit); decoder.s
+; holds the player.
+
+        .equ kScreen, 0x8E29            ; plotSScreen, the graph buffer: the screen buffer
+        .equ kSaveScreen, 0x8265        ; saveSScreen, 768 bytes: variables and IM 2 vectors
+        .equ kVars, kSaveScreen
+        .equ saved_sp, kVars + kDecoderVarBytes ; 2 bytes: SP at entry
+        .equ kVectorTable, 0x8300       ; 257 bytes of kVectorByte, inside saveSScreen
+        .equ kVectorByte, 0x84
+        .equ kVectorTarget, 0x8484      ; whatever byte the bus gives, the vector points here
+        .equ kOsFlags, 0x89F0           ; IY while the OS runs
+        .equ kApdFlags, 0x08            ; (IY + 8) bit 2: the OS turns the calculator off when
+        .equ kApdAble, 2                ; idle, saving the screen into saveSScreen
+        .equ kIndicatorFlags, 0x12      ; (IY + 0x12) bit 0: the OS draws its run indicator
+        .equ kTimerStatusPort, 3        ; the TI-83 reads its interrupt status from port 3
+        .equ kFixedInterruptMask, 0x0B  ; ON key, timer and LCD power: port 3 as the OS keeps it
+
+        .text
+        .globl player_entry
+        .globl player_start
+        .globl player_stop
+        .globl player_data
+
+; Entry from the hex part: HL = player_entry's address, IY = kOsFlags, IM 1, interrupts on, the
+; return address into the OS on the stack. Position-independent up to the final jump, whose
+; address it has moved by then.
+player_entry:
+        push hl
+        pop ix                          ; IX = where the player lies
+        ld de,moved_to - player_entry
+        add hl,de
+        ld c,(hl)
+        inc hl
+        ld b,(hl)                       ; BC = where it was moved to before
+        push ix
+        pop de
+        ld (hl),d
+        dec hl
+        ld (hl),e
+        ex de,hl
+        or a
+        sbc hl,bc
+        ld b,h
+        ld c,l                          ; BC = how far to move
+        ld de,player_data - player_entry
+        push ix
+        pop hl
+        add hl,de                       ; HL = the records' size
+        ld e,(hl)
+        inc hl
+        ld d,(hl)
+        inc hl
+        add hl,de                       ; HL = the table
+        ld e,(hl)
+        inc hl
+        ld d,(hl)
+        inc hl                          ; DE = words to move
+1:      ld a,d
+        or e
+        jr z,3f
+        dec de
+        push de
+        ld e,(hl)
+        inc hl
+        ld d,(hl)
+        inc hl
+        push hl
+        push ix
+        pop hl
+        add hl,de                       ; HL = the word
+        ld a,(hl)
+        add a,c
+        ld (hl),a
+        inc hl
+        ld a,(hl)
+        adc a,b
+        ld (hl),a
+        pop hl
+        pop de
+        jr 1b
+3:      jp player_start
+moved_to:
+        .dw 0
+
+player_start:
+        ld (saved_sp),sp
+        res kApdAble,(iy + kApdFlags)   ; saveSScreen holds the player's variables
+        res 0,(iy + kIndicatorFlags)    ; no run indicator over the frames
+        di
+        ld hl,kVectorTable
+        ld de,kVectorTable + 1
+        ld bc,256
+        ld (hl),kVectorByte
+        ldir
+        ld a,0xC3                       ; jp tick_handler
+        ld (kVectorTarget),a
+        ld hl,tick_handler
+        ld (kVectorTarget + 1),hl
+        ld a,kVectorTable >> 8
+        ld i,a
+        im 2
+        call measure_tick
+        xor a
+        call fill_screen
+        ld hl,player_data
+        ld c,(hl)
+        inc hl
+        ld b,(hl)
+        inc hl
+        ex de,hl                        ; DE = the first record
+        ld h,b
+        ld l,c
+        add hl,de
+        ld b,h
+        ld c,l                          ; BC = HL = the end of the records
+        call play_records
+        ; fall through
+
+; Ends the player from anywhere: the OS state as at entry, the screen and its buffer cleared.
+player_stop:
+        ld sp,(saved_sp)
+        di
+        im 1
+        ld iy,kOsFlags
+        set kApdAble,(iy + kApdFlags)
+        ei
+        xor a
+        call fill_screen
+        call show_screen
+        ret
+
+        .include "decoder.s"
+
+; The records' size, the records and the table of words to move; kelvonar-pack places them here.
+player_data:
