@@ -10,9 +10,11 @@
 ;   kTimerStatusPort     the port whose bit 1 reads 1 once the timer has fired
 ;   kFixedInterruptMask  0 when port 3 reads back the interrupt mask; else the mask the OS keeps
 ;                        in port 3, for models where reading port 3 gives something else
+;   kVectorTable, kVectorByte, kVectorTarget  a 257-byte IM 2 vector table in safe RAM, the byte
+;                        it is filled with, and the address (kVectorByte twice) the vectors name
 ;
-; The model file clears the screen buffer (xor a, call fill_screen), then hands the records to
-; play_records in one or more pieces, each of whole records.
+; The model file calls start_playback (which sets up the timer and clears the screen buffer), then
+; hands the records to play_records in one or more pieces, each of whole records.
 ;
 ; The records are applied in two steps. First the whole screen takes the record's background
 ; pattern (a key record stores it, a difference record inverts the screen where it is 1). Then
@@ -88,6 +90,26 @@ tick_handler:
         pop hl
         pop af
         jp 0x0038
+
+; Points IM 2 at tick_handler through the model's vector table (any data-bus byte leads to it),
+; measures the tick, and clears the screen buffer. In: interrupts off. Out: interrupts on, IM 2.
+; Destroys AF, BC, DE, HL.
+start_playback:
+        ld hl,kVectorTable
+        ld de,kVectorTable + 1
+        ld bc,256
+        ld (hl),kVectorByte
+        ldir
+        ld a,0xC3                       ; jp tick_handler
+        ld (kVectorTarget),a
+        ld hl,tick_handler
+        ld (kVectorTarget + 1),hl
+        ld a,kVectorTable >> 8
+        ld i,a
+        im 2
+        call measure_tick
+        xor a
+        jp fill_screen
 
 ; Measures the timer's tick period against the CPU with interrupts off, polling the timer flag
 ; and acknowledging each tick itself; sets clock_step, clears the clock and sets the first

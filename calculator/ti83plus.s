@@ -50,21 +50,7 @@ player_start:
         ld (saved_page),a
         res 0,(iy + kIndicatorFlags)    ; no run indicator over the frames
         di
-        ld hl,kVectorTable
-        ld de,kVectorTable + 1
-        ld bc,256
-        ld (hl),kVectorByte
-        ldir
-        ld a,0xC3                       ; jp tick_handler
-        ld (kVectorTarget),a
-        ld hl,tick_handler
-        ld (kVectorTarget + 1),hl
-        ld a,kVectorTable >> 8
-        ld i,a
-        im 2
-        call measure_tick
-        xor a
-        call fill_screen
+        call start_playback
         ld hl,player_data
         ld a,(hl)
         inc hl
