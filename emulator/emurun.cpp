@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -19,7 +20,10 @@
 #include "converter.hpp"
 #include "datafile.hpp"
 #include "exports.hpp"
+#include "models.hpp"
+#include "names.hpp"
 #include "packer.hpp"
+#include "players.hpp"
 #include "program.hpp"
 #include "symbols.hpp"
 #include "tifunctions.hpp"
@@ -35,7 +39,11 @@ constexpr std::uint64_t kGifPeriod = kClockHz / player::kFramesPerSecond;
 // Emulated time a run may take: this much per record, and some for start and end.
 constexpr std::uint64_t kLimitPerRecord = kClockHz;
 constexpr std::uint64_t kLimitSpare = 10 * kClockHz;
-constexpr std::uint64_t kMaxHz = 100'000;
+// Timer rates a run may ask for: the calculators' lie between about 97 and 560 a second.
+constexpr std::uint64_t kMinHz = 30;
+constexpr std::uint64_t kMaxHz = 1'000;
+// The longest record: a code type 0 key record whose 768 bytes are all escaped markers.
+constexpr std::size_t kMaxRecordBytes = 1 + 768 * 3;
 
 std::vector<std::uint8_t> readBinary(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -46,12 +54,29 @@ std::vector<std::uint8_t> readBinary(const std::string& path) {
     return bytes;
 }
 
-// Whether the file at path starts as a calculator variable file does.
+// Whether the file at path is meant as a calculator variable file: it starts as one does, or its
+// name ends as one's does (.8xp, .83p, ...), so that a damaged one is read, and refused, as one.
 bool isCalculatorFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    char head[6] = {};
+    char head[4] = {};
     file.read(head, sizeof head);
-    return file && std::string_view(head, sizeof head) == "**TI83";
+    if (file && std::string_view(head, sizeof head) == "**TI") return true;
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension.size() == 4 && extension[0] == '.' && extension[1] == '8' &&
+           (extension[2] == 'x' || extension[2] == '3' || extension[2] == '2');
+}
+
+// A timer rate as people write it: "118", "107.79".
+std::string hzText(double hz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", hz);
+    std::string shown = text;
+    while (shown.back() == '0')
+        shown.pop_back();
+    if (shown.back() == '.') shown.pop_back();
+    return shown;
 }
 
 std::string hex4(unsigned value) {
@@ -98,13 +123,19 @@ void writeCycles(const std::string& path, const std::vector<FrameTiming>& frames
     support::writeFileAtomic(path, csv.str());
 }
 
-// The code type of every record of data, a byte each, decoding the records one after another on
-// one screen. Throws TIFunctions::RecordError.
-std::vector<std::uint8_t> recordCodeTypes(std::span<const std::uint8_t> data) {
+// The code type of every record of data that decodes, a byte each, decoding the records one
+// after another on one screen; fault says why the records after them do not decode.
+std::vector<std::uint8_t> recordCodeTypes(std::span<const std::uint8_t> data,
+                                          const std::string& path,
+                                          std::optional<std::string>& fault) {
     TIFunctions::RecordDecoder decoder(data, player::ScreenSize{}.pixels());
     std::vector<std::uint8_t> codeTypes;
-    while (decoder.next())
-        codeTypes.push_back(static_cast<std::uint8_t>(decoder.header().codeType));
+    try {
+        while (decoder.next())
+            codeTypes.push_back(static_cast<std::uint8_t>(decoder.header().codeType));
+    } catch (const TIFunctions::RecordError& error) {
+        fault = player::AnimationError(path, error).what();
+    }
     return codeTypes;
 }
 
@@ -185,8 +216,10 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     options.files = parsed.operands();
     if (options.files.empty()) throw support::UsageError("no data file given");
     if (const auto model = parsed.value("--model")) {
-        if (*model != "ti83plus" && *model != "ti83")
-            throw support::UsageError("--model is ti83plus or ti83, not \"" + *model + "\"");
+        if (pack::findModel(*model) == nullptr) {
+            throw support::UsageError("--model is " + pack::modelNames() + ", not \"" + *model +
+                                      "\"");
+        }
         options.model = *model;
     }
     options.framesFolder = parsed.value("--frames");
@@ -196,9 +229,7 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     options.cyclesPath = parsed.value("--cycles");
     options.plotPath = parsed.value("--plot");
     if (const auto hz = parsed.value("--hz"))
-        options.timerHz = static_cast<double>(support::wholeNumber("--hz", *hz, 1, kMaxHz));
-    else if (options.model == "ti83")
-        options.timerHz = kTi83TimerRates[3];
+        options.timerHz = static_cast<double>(support::wholeNumber("--hz", *hz, kMinHz, kMaxHz));
     if (const auto frame = parsed.value("--press-clear-at")) {
         options.pressClearAt =
             static_cast<std::size_t>(support::wholeNumber("--press-clear-at", *frame, 0, 99999999));
@@ -208,28 +239,14 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
 
     const auto player = parsed.value("--player");
     const auto symbols = parsed.value("--symbols");
-    if (options.model != "ti83" && player.has_value() != symbols.has_value())
-        throw support::UsageError("--player and --symbols go together");
-    if (options.model == "ti83") {
-        // The .83p file holds its player; only its labels are needed.
+    if (options.model && *options.model == "ti83") {
+        // The .83p file holds its player; only its labels may be given.
         if (player) throw support::UsageError("--model ti83 takes --symbols only");
-#if defined(KELVONAR_PLAYER83_SYM)
-        options.symbolsPath = symbols.value_or(KELVONAR_PLAYER83_SYM);
-#else
-        if (!symbols) throw support::UsageError("this build has no TI-83 player: give --symbols");
-        options.symbolsPath = *symbols;
-#endif
-    } else {
-#if defined(KELVONAR_PLAYER_BIN) && defined(KELVONAR_PLAYER_SYM)
-        options.playerPath = player.value_or(KELVONAR_PLAYER_BIN);
-        options.symbolsPath = symbols.value_or(KELVONAR_PLAYER_SYM);
-#else
-        if (!player)
-            throw support::UsageError("this build has no player: give --player and --symbols");
-        options.playerPath = *player;
-        options.symbolsPath = *symbols;
-#endif
+    } else if (player.has_value() != symbols.has_value()) {
+        throw support::UsageError("--player and --symbols go together");
     }
+    options.playerPath = player.value_or("");
+    options.symbolsPath = symbols.value_or("");
     for (const auto& output : {options.gifPath, options.cyclesPath, options.plotPath}) {
         for (const std::string& file : options.files) {
             if (output && fs::path(*output) == fs::path(file))
@@ -241,17 +258,20 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
 
 std::string emuUsage() {
     return "Usage: kelvonar-emu [OPTIONS] DATA\n"
-           "       kelvonar-emu [--model ti83plus|ti83] [OPTIONS] FILES...\n"
-           "Runs the calculator player in an emulated TI-83 Plus or TI-83 and reports how long\n"
-           "each frame takes: on the frame records of DATA (a my.z80 file), or as the\n"
-           "calculator runs the files kelvonar-pack made: for the TI-83 Plus (.8xp, .8xv,\n"
-           "and .8xg) the AppVars in RAM or in the archive as each file says, the program\n"
-           "started as Asm( does; for the TI-83 (.83p) the program started as Send(9 does.\n"
+           "       kelvonar-emu [OPTIONS] FILES...\n"
+           "Runs the calculator player in an emulated calculator and reports how long each\n"
+           "frame takes: on the calculator files kelvonar-pack made, loaded as the calculator\n"
+           "holds them after a transfer (.8xp, .8xv and .8xg: the AppVars in RAM or in the\n"
+           "archive as each file says, the program started as Asm( does; .83p: the program\n"
+           "started as Send(9 does), or on DATA (a my.z80 file), packed first as kelvonar-pack\n"
+           "would pack it (its records in the archive when they do not fit RAM).\n"
            "\n"
-           "  --model ti83plus      TI-83 Plus (the default)\n"
-           "  --model ti83          TI-83 (ROM 1.x): .83p files only; its player is in the file\n"
+           "  --model MODEL         ti83plus (TI-83 Plus), ti84plus (TI-84 Plus and the SE\n"
+           "                        models: started at 15 MHz, as an OS may leave it) or ti83\n"
+           "                        (TI-83, ROM 1.x); default: what the files are for, and\n"
+           "                        ti83plus for DATA\n"
            "  --player BIN          the player's bytes (first byte at 0x9D95); default: the one\n"
-           "                        this build assembled\n"
+           "                        built into this program\n"
            "  --symbols SYM         its labels, as z80-unknown-coff-nm lists them (with --player;\n"
            "                        for the TI-83 alone, the player linked at 0)\n"
            "  --frames DIR          the LCD at each frame as DIR/NNNNNNNN.pbm, from 00000000\n"
@@ -261,9 +281,11 @@ std::string emuUsage() {
            "  --gif FILE            what the LCD showed, at its real timing, as an animated GIF\n"
            "  --cycles FILE         CSV: frame,code_type,used,waited (T-states)\n"
            "  --plot FILE.png       T-states used per frame against the 450,000 budget\n"
-           "  --hz N                timer interrupts a second (default 118; the 83 Plus has 560,\n"
-           "                        248, 170 and 118; the TI-83 about 500, 214, 136 and 97,\n"
-           "                        default 97, drifting with its batteries)\n"
+           "  --hz N                timer interrupts a second, 30 to 1000 (default: the model's\n"
+           "                        slowest rate: 118 on the TI-83 Plus of 560, 248, 170 and\n"
+           "                        118; 107.79 on the TI-84 Plus of 512, 227.55, 146.29 and\n"
+           "                        107.79; 97 on the TI-83 of about 500, 214, 136 and 97,\n"
+           "                        drifting with its batteries)\n"
            "  --press-clear-at N    press [CLEAR] when frame N (from 0) begins\n"
            "  -h, --help            this text\n"
            "  --version             the version\n"
@@ -273,52 +295,172 @@ std::string emuUsage() {
            "file; 2 a usage error.\n";
 }
 
-int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
-    const std::string& firstPath = options.files.front();
-    const bool calculatorFiles = isCalculatorFile(firstPath);
-    const bool ti83 = options.model == "ti83";
-    const pack::Family family = ti83 ? pack::Family::Ti83 : pack::Family::Ti83Plus;
+namespace {
+
+// What a run plays: the model, its variables as the calculator holds them, and the player's
+// labels.
+struct Loaded {
+    const pack::CalculatorModel* model = nullptr;
     std::vector<pack::Variable> variables;
-    std::vector<std::uint8_t> data;
-    if (calculatorFiles) {
-        for (const std::string& path : options.files) {
-            pack::CalcFile file = pack::readCalcFile(readBinary(path), path);
-            if (file.family != family) {
-                throw support::FileError(path, ti83 ? "is not a file for the TI-83"
-                                                    : "is not a file for the TI-83 Plus family");
-            }
-            for (auto& variable : file.variables)
+    pack::PlayerLabels labels;         // where the player's labels lie as it is linked
+    std::vector<std::uint8_t> player;  // 83 Plus family: the player's bytes up to player_data
+};
+
+// The model the files are for, or the one --model names; a --model that contradicts the files
+// is refused.
+const pack::CalculatorModel& chooseModel(const EmuOptions& options,
+                                         const std::vector<pack::CalcFile>& files) {
+    const pack::CalculatorModel* named = options.model ? pack::findModel(*options.model) : nullptr;
+    if (files.empty()) return named != nullptr ? *named : pack::kModels[0];
+    const pack::CalculatorModel& fromFile = pack::modelOfFamily(files.front().family);
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (files[k].family != files.front().family) {
+            throw support::FileError(options.files[k],
+                                     "is for another calculator than " + options.files.front());
+        }
+    }
+    if (named == nullptr) return fromFile;
+    if (named->family != fromFile.family) {
+        throw support::UsageError("--model " + std::string(named->name) + " does not run " +
+                                  options.files.front() + ", a file for the " +
+                                  std::string(fromFile.title));
+    }
+    return *named;
+}
+
+// The player's bytes and labels: the ones built into this program, or --player and --symbols.
+void choosePlayer(const EmuOptions& options, Loaded& loaded) {
+    const pack::Model layout = loaded.model->layout;
+    if (options.symbolsPath.empty()) {
+        loaded.labels = pack::builtPlayerLabels(layout);
+        const auto built = pack::builtPlayer(layout);
+        loaded.player.assign(built.begin(), built.end());
+        if (built.empty() || loaded.labels.frameShown == 0)
+            throw support::FileError(options.files.front(), "this build has no player for the " +
+                                                                std::string(loaded.model->title));
+    } else {
+        const Symbols symbols = Symbols::read(options.symbolsPath);
+        loaded.labels.frameBegin = symbols.at("frame_begin");
+        loaded.labels.frameShown = symbols.at("frame_shown");
+        loaded.labels.frameWaited = symbols.find("frame_waited").value_or(0);
+        loaded.labels.data = symbols.at("player_data");
+    }
+    if (layout == pack::Model::Ti83) {
+        // Its player comes with the program; only the packer needs one, to pack a my.z80.
+        if (!options.symbolsPath.empty()) {
+            const auto built = pack::builtPlayer(layout);
+            loaded.player.assign(built.begin(), built.end());
+        }
+        return;
+    }
+    if (!options.playerPath.empty()) {
+        const std::vector<std::uint8_t> bytes = readBinary(options.playerPath);
+        const std::uint16_t data = loaded.labels.data;
+        if (data < pack::kAsmProgramStart || data > pack::kAsmProgramStart + bytes.size()) {
+            throw support::FileError(
+                options.symbolsPath,
+                "player_data " + hex4(data) + " does not lie in the player's bytes");
+        }
+        loaded.player.assign(bytes.begin(), bytes.begin() + (data - pack::kAsmProgramStart));
+    }
+}
+
+// The sizes of the records of data that decode one after another on one screen, then the bytes
+// after them in pieces of at most a record's greatest length: the player meets them as the
+// calculator would and stops there.
+std::vector<std::size_t> recordSizesOf(std::span<const std::uint8_t> data) {
+    std::vector<std::size_t> sizes;
+    std::size_t played = 0;
+    try {
+        TIFunctions::RecordDecoder decoder(data, player::ScreenSize{}.pixels());
+        while (decoder.next()) {
+            sizes.push_back(decoder.header().size);
+            played += decoder.header().size;
+        }
+    } catch (const TIFunctions::RecordError&) {
+    }
+    for (std::size_t rest = data.size() - played; rest > 0;) {
+        const std::size_t piece = std::min(rest, kMaxRecordBytes);
+        sizes.push_back(piece);
+        rest -= piece;
+    }
+    return sizes;
+}
+
+// The variables of a my.z80 as kelvonar-pack would write them for the model.
+std::vector<pack::Variable> packDataFile(const std::string& path, const Loaded& loaded) {
+    const std::vector<std::uint8_t> data = player::readDataFile(path);
+    const std::vector<std::size_t> sizes = recordSizesOf(data);
+    pack::PackRequest request;
+    request.model = loaded.model->layout;
+    request.name = pack::nameFromPath(path);
+    request.comment = "kelvonar-emu";
+    std::vector<pack::Variable> variables;
+    try {
+        std::vector<std::uint16_t> moved;
+        if (request.model == pack::Model::Ti83) {
+            moved = pack::relocations(loaded.player, pack::builtTi83PlayerMoved(0x100),
+                                      pack::builtTi83PlayerMoved(1));
+        }
+        for (const pack::OutputFile& file :
+             pack::packVideo(request, loaded.player, data, sizes, moved)) {
+            // A group repeats the variables of the single files.
+            if (file.fileName.ends_with("g")) continue;
+            for (pack::Variable& variable : pack::readCalcFile(file.bytes, path).variables)
                 variables.push_back(std::move(variable));
         }
-    } else if (ti83) {
-        throw support::FileError(firstPath,
-                                 "is no .83p file: --model ti83 plays what kelvonar-pack "
-                                 "--model ti83 wrote");
-    } else {
-        if (options.files.size() > 1) {
-            throw support::FileError(options.files[1],
-                                     "only calculator files go together, not with a my.z80");
-        }
-        data = player::readDataFile(firstPath);
+    } catch (const pack::PackError& error) {
+        throw support::FileError(path, error.what());
     }
-    for (const auto& output : {options.gifPath, options.cyclesPath, options.plotPath}) {
-        if (output) support::checkWritable(*output);
-    }
+    return variables;
+}
 
-    const Symbols symbols = Symbols::read(options.symbolsPath);
-    Machine machine(options.timerHz, 1, ti83 ? MachineModel::Ti83 : MachineModel::Ti83Plus);
-    bool failed = false;
-    const auto fail = [&](const std::string& message) {
-        err << "kelvonar-emu: " << message << '\n';
-        failed = true;
-    };
-    // The player's labels lie this far from the symbols' addresses (the TI-83 player is linked
-    // at 0 and runs where its program lies).
-    std::uint16_t labelBase = 0;
-    if (ti83) {
+// Reads the files of options: calculator files as they are, or a my.z80 packed for the model.
+Loaded loadFiles(const EmuOptions& options) {
+    std::vector<pack::CalcFile> files;
+    for (const std::string& path : options.files) {
+        if (isCalculatorFile(path)) files.push_back(pack::readCalcFile(readBinary(path), path));
+    }
+    if (!files.empty() && files.size() != options.files.size()) {
+        throw support::FileError(options.files[files.size() == 0 ? 0 : 1],
+                                 "only calculator files go together, not with a my.z80");
+    }
+    if (files.empty() && options.files.size() > 1) {
+        throw support::FileError(options.files[1],
+                                 "only calculator files go together, not with a my.z80");
+    }
+    Loaded loaded;
+    loaded.model = &chooseModel(options, files);
+    choosePlayer(options, loaded);
+    if (files.empty()) {
+        loaded.variables = packDataFile(options.files.front(), loaded);
+    } else {
+        for (pack::CalcFile& file : files) {
+            for (pack::Variable& variable : file.variables)
+                loaded.variables.push_back(std::move(variable));
+        }
+    }
+    return loaded;
+}
+
+// The emulated hardware of model.
+MachineModel machineModel(const pack::CalculatorModel& model) {
+    if (model.layout == pack::Model::Ti83) return MachineModel::Ti83;
+    return MachineModel::Ti83Plus;
+}
+
+// Lays the variables out in machine as the OS holds them and starts the program as the OS does;
+// returns the records the program will play, in order, and sets labelBase to where the player's
+// labels lie from their linked addresses.
+std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, const Loaded& loaded,
+                                 std::uint16_t& labelBase,
+                                 const std::function<void(const std::string&)>& fail) {
+    const std::string& firstPath = options.files.front();
+    std::vector<std::uint8_t> data;
+    if (loaded.model->start == pack::ProgramStart::Send9) {
         Send9Start start;
         try {
-            start = startSend9(machine, variables);
+            start = startSend9(machine, loaded.variables);
         } catch (const MachineError& error) {
             throw support::FileError(firstPath, error.what());
         }
@@ -330,90 +472,79 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
             });
         // The records lie behind their size word at player_data.
         const auto& bytes = program.variable.data;
-        const std::size_t at = start.binary - program.address + symbols.at("player_data");
+        const std::size_t at = start.binary - program.address + loaded.labels.data;
         const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
         if (at + 2 + size > bytes.size()) {
             throw support::FileError(firstPath, "the program " + program.variable.name +
-                                                    " holds no records where " +
-                                                    options.symbolsPath + " says");
+                                                    " holds no records where its player's "
+                                                    "labels say");
         }
         data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at + 2),
                     bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size));
+        return data;
     }
-    const std::vector<std::uint8_t> player =
-        ti83 ? std::vector<std::uint8_t>{} : readBinary(options.playerPath);
-    const std::uint16_t dataAddress = ti83 ? 0 : symbols.at("player_data");
-    if (!ti83 && (dataAddress < kProgramStart || dataAddress > kProgramStart + player.size())) {
-        throw support::FileError(options.symbolsPath, "player_data " + hex4(dataAddress) +
-                                                          " does not lie in the player's bytes");
-    }
-    const std::size_t playerLength = ti83 ? 0 : dataAddress - kProgramStart;
 
-    if (calculatorFiles && !ti83) {
-        // The program runs as the calculator's OS would start it; its AppVars give the records.
-        std::vector<PlacedVariable> placed;
-        try {
-            placed = installVariables(machine, variables);
-        } catch (const MachineError& error) {
-            throw support::FileError(firstPath, error.what());
-        }
-        const std::vector<std::uint8_t> code = programCode(placed.front().variable);
-        if (code.size() < playerLength ||
-            !std::equal(player.begin(), player.begin() + static_cast<std::ptrdiff_t>(playerLength),
-                        code.begin())) {
-            throw support::FileError(firstPath, "the program " + placed.front().variable.name +
-                                                    " holds another player than " +
-                                                    options.playerPath +
-                                                    ": give --player and --symbols of its build");
-        }
-        try {
-            for (const std::string& name : pack::appVarTable(code, playerLength)) {
-                const auto found =
-                    std::find_if(placed.begin(), placed.end(), [&](const PlacedVariable& p) {
-                        return p.variable.name == name && p.variable.type == pack::kAppVarType;
-                    });
-                if (found == placed.end()) {
-                    fail("the program plays the AppVar " + name + ", which no file holds");
-                    continue;
-                }
-                data.insert(data.end(), found->variable.data.begin() + 2,
-                            found->variable.data.end());
-            }
-        } catch (const pack::PackError& error) {
-            throw support::FileError(firstPath, error.what());
-        }
-    } else if (!ti83) {
-        // The records in one AppVar in RAM, which the program names after the player.
-        std::vector<std::uint8_t> program = {0xBB, 0x6D};
-        program.insert(program.end(), player.begin(),
-                       player.begin() + static_cast<std::ptrdiff_t>(playerLength));
-        const std::string name = "DATA";
-        program.push_back(1);
-        for (std::size_t i = 0; i < pack::kNameLength; ++i)
-            program.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0);
-        if (data.size() > pack::kMaxVariableData - 2) {
-            throw support::FileError(firstPath, "the records of " + std::to_string(data.size()) +
-                                                    " bytes do not fit one AppVar (at most " +
-                                                    std::to_string(pack::kMaxVariableData - 2) +
-                                                    " bytes)");
-        }
-        try {
-            installVariables(
-                machine, {{pack::kProtectedProgramType, "PLAYER", false, pack::sizedData(program)},
-                          {pack::kAppVarType, name, false, pack::sizedData(data)}});
-        } catch (const MachineError& error) {
-            throw support::FileError(firstPath, error.what());
-        }
-    }
-    std::vector<std::uint8_t> records;
-    std::optional<std::string> decodeFault;
+    // The program runs as Asm( starts it; its AppVars give the records.
+    std::vector<PlacedVariable> placed;
     try {
-        records = recordCodeTypes(data);
-    } catch (const TIFunctions::RecordError& error) {
-        decodeFault = player::AnimationError(firstPath, error).what();
+        placed = installVariables(machine, loaded.variables);
+    } catch (const MachineError& error) {
+        throw support::FileError(firstPath, error.what());
     }
-    machine.setFrameLabels(static_cast<std::uint16_t>(labelBase + symbols.at("frame_begin")),
-                           static_cast<std::uint16_t>(labelBase + symbols.at("frame_shown")));
+    const std::size_t playerLength = loaded.player.size();
+    const std::vector<std::uint8_t> code = programCode(placed.front().variable);
+    if (code.size() < playerLength ||
+        !std::equal(loaded.player.begin(), loaded.player.end(), code.begin())) {
+        throw support::FileError(
+            firstPath,
+            "the program " + placed.front().variable.name + " holds another player than " +
+                (options.playerPath.empty() ? std::string("the one built into kelvonar-emu")
+                                            : options.playerPath) +
+                ": give --player and --symbols of its build");
+    }
+    try {
+        for (const std::string& name : pack::appVarTable(code, playerLength)) {
+            const auto found =
+                std::find_if(placed.begin(), placed.end(), [&](const PlacedVariable& p) {
+                    return p.variable.name == name && p.variable.type == pack::kAppVarType;
+                });
+            if (found == placed.end()) {
+                fail("the program plays the AppVar " + name + ", which no file holds");
+                continue;
+            }
+            data.insert(data.end(), found->variable.data.begin() + 2, found->variable.data.end());
+        }
+    } catch (const pack::PackError& error) {
+        throw support::FileError(firstPath, error.what());
+    }
+    return data;
+}
+
+}  // namespace
+
+int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
+    const std::string& firstPath = options.files.front();
+    const Loaded loaded = loadFiles(options);
+    for (const auto& output : {options.gifPath, options.cyclesPath, options.plotPath}) {
+        if (output) support::checkWritable(*output);
+    }
+
+    const double timerHz = options.timerHz.value_or(pack::slowestTimer(*loaded.model));
+    Machine machine(timerHz, 1, machineModel(*loaded.model));
+    bool failed = false;
+    const auto fail = [&](const std::string& message) {
+        err << "kelvonar-emu: " << message << '\n';
+        failed = true;
+    };
+    // The player's labels lie this far from their linked addresses (the TI-83 player is linked
+    // at 0 and runs where its program lies).
+    std::uint16_t labelBase = 0;
+    const std::vector<std::uint8_t> data = layOut(machine, options, loaded, labelBase, fail);
+
+    std::optional<std::string> decodeFault;
+    const std::vector<std::uint8_t> records = recordCodeTypes(data, firstPath, decodeFault);
+    machine.setFrameLabels(static_cast<std::uint16_t>(labelBase + loaded.labels.frameBegin),
+                           static_cast<std::uint16_t>(labelBase + loaded.labels.frameShown));
     if (options.pressClearAt) machine.pressKeyAtFrame(kKeyClear, *options.pressClearAt);
 
     FrameOutputs outputs(options, records.size());
@@ -424,6 +555,7 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
         machine.onTick(kGifPeriod,
                        [&](std::uint64_t) { outputs.gifPicture(machine.lcdPicture()); });
     }
+    // Time enough for every record that decodes and the one the player stops at.
     const RunResult result =
         machine.run(kLimitSpare + kLimitPerRecord * static_cast<std::uint64_t>(records.size() + 1));
     const std::vector<FrameTiming>& frames = machine.frames();
@@ -436,6 +568,7 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
     outputs.finish();
 
     // The summary.
+    out << "calculator: " << loaded.model->title << '\n';
     out << "frames shown: " << frames.size() << " of " << records.size() << '\n';
     if (!frames.empty()) {
         const auto worst =
@@ -460,7 +593,7 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
         out << "tempo: " << tempo << " frames per emulated second\n";
     }
     out << "LCD gap violations: " << machine.lcd().gapViolations() << '\n';
-    out << "interrupts taken: " << machine.interruptsTaken() << " at " << options.timerHz
+    out << "interrupts taken: " << machine.interruptsTaken() << " at " << hzText(timerHz)
         << " Hz\n";
     const ExitCheck check = machine.exitCheck();
     out << "OS state restored: " << yesNo(result.returned && check.all()) << '\n';
@@ -472,7 +605,8 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
              " LCD accesses came closer than 60 T-states, the first at T-state " +
              std::to_string(machine.lcd().firstViolationAt()));
     }
-    if (result.returned && !options.pressClearAt && frames.size() != records.size()) {
+    if (result.returned && !options.pressClearAt && !decodeFault &&
+        frames.size() != records.size()) {
         fail("the player showed " + std::to_string(frames.size()) + " frames of " +
              std::to_string(records.size()));
     }

@@ -1,4 +1,4 @@
-// kelvonar-emu: runs the calculator player on a data file in an emulated TI-83 Plus.
+// kelvonar-emu: runs the calculator player in an emulated calculator.
 
 #include <iostream>
 #include <stdexcept>
@@ -27,6 +27,8 @@ int main(int argc, char* argv[]) {
     try {
         player::quietMediaLog();
         return emulator::runEmu(options, std::cout, std::cerr);
+    } catch (const support::UsageError& error) {
+        return support::reportUsageError(std::cerr, "kelvonar-emu", error);
     } catch (const std::runtime_error& error) {
         std::cerr << "kelvonar-emu: " << error.what() << '\n';
         return support::kExitFailed;

@@ -24,14 +24,34 @@ function(player_bytes out_var bin sym origin)
     set(${out_var} "${bytes}" PARENT_SCOPE)
 endfunction()
 
+# Sets out_var to the C initializer of the labels the emulated calculator follows: their addresses
+# as sym lists them, 0 for a label the player lacks.
+function(player_labels out_var sym)
+    set(items "")
+    foreach(label frame_begin frame_shown frame_waited player_data)
+        file(STRINGS ${sym} line REGEX " ${label}$")
+        if(line)
+            string(REGEX MATCH "^[0-9A-Fa-f]+" address ${line})
+            string(APPEND items "0x${address}, ")
+        else()
+            string(APPEND items "0, ")
+        endif()
+    endforeach()
+    set(${out_var} "{${items}}" PARENT_SCOPE)
+endfunction()
+
 set(bytes "")
+set(labels "{}")
 if(BIN)
     player_bytes(bytes ${BIN} ${SYM} 0x9D95)
+    player_labels(labels ${SYM})
 endif()
 set(bytes83 "")
 set(bytes83_page "")
 set(bytes83_one "")
+set(labels83 "{}")
 if(BIN83)
+    player_labels(labels83 ${SYM83})
     player_bytes(bytes83 ${BIN83} ${SYM83} 0)
     # The same length of the builds at 0x100 and 1.
     player_bytes(bytes83_page ${BIN83_PAGE} ${SYM83} 0)
@@ -48,11 +68,17 @@ const std::uint8_t kTi83Plus[] = {${bytes}0};
 const std::uint8_t kTi83[] = {${bytes83}0};
 const std::uint8_t kTi83AtPage[] = {${bytes83_page}0};
 const std::uint8_t kTi83AtOne[] = {${bytes83_one}0};
+constexpr PlayerLabels kTi83PlusLabels${labels};
+constexpr PlayerLabels kTi83Labels${labels83};
 }  // namespace
 
 std::span<const std::uint8_t> builtPlayer(Model model) {
     if (model == Model::Ti83Plus) return {kTi83Plus, sizeof kTi83Plus - 1};
     return {kTi83, sizeof kTi83 - 1};
+}
+
+PlayerLabels builtPlayerLabels(Model model) {
+    return model == Model::Ti83Plus ? kTi83PlusLabels : kTi83Labels;
 }
 
 std::span<const std::uint8_t> builtTi83PlayerMoved(std::uint16_t by) {

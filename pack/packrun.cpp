@@ -8,6 +8,7 @@
 #include "arguments.hpp"
 #include "atomicfile.hpp"
 #include "datafile.hpp"
+#include "models.hpp"
 #include "names.hpp"
 #include "players.hpp"
 
@@ -35,13 +36,10 @@ PackOptions parsePackArguments(const std::vector<std::string>& arguments) {
     }
     options.dataPath = files.front();
     if (const auto model = parsed.value("--model")) {
-        if (*model == "ti83plus") {
-            options.model = Model::Ti83Plus;
-        } else if (*model == "ti83") {
-            options.model = Model::Ti83;
-        } else {
-            throw support::UsageError("--model is ti83plus or ti83, not \"" + *model + "\"");
-        }
+        const CalculatorModel* row = findModel(*model);
+        if (row == nullptr)
+            throw support::UsageError("--model is " + modelNames() + ", not \"" + *model + "\"");
+        options.model = row->layout;
     }
     options.name = parsed.value("--name");
     if (options.name) {
@@ -64,6 +62,7 @@ std::string packUsage() {
            "  --model ti83plus      TI-83 Plus, TI-84 Plus and their SE models (the default):\n"
            "                        NAME.8xp (run with Asm(prgmNAME)), the records in AppVars\n"
            "                        (.8xv) and NAME.8xg with all of them\n"
+           "  --model ti84plus      the same files\n"
            "  --model ti83          TI-83 (ROM 1.x): NAME.83p, run with Send(9prgmNAME)\n"
            "  --name NAME           the program's name: up to 8 characters, A-Z and 0-9,\n"
            "                        starting with a letter (default: from DATA's file name)\n"

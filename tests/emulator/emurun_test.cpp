@@ -17,25 +17,25 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-// A stand-in player: finds the AppVar DATA, takes each of its records as 13 bytes, shows a frame
+// A stand-in player: finds the AppVar DATA0, takes each of its records as 13 bytes, shows a frame
 // per record without drawing, then clears the screen through the OS and returns.
 const Bytes kStandIn = {
-    0x21, 0xBD, 0x9D,                         // ld hl,name
-    0x11, 0x78, 0x84,                         // ld de,OP1
-    0x01, 0x09, 0x00,                         // ld bc,9
-    0xED, 0xB0,                               // ldir
-    0xEF, 0xF1, 0x42,                         // rst 0x28; .dw _ChkFindSym
-    0xEB,                                     // ex de,hl
-    0x4E, 0x23, 0x46, 0x23,                   // ld c,(hl); inc hl; ld b,(hl); inc hl
-    0x78, 0xB1,                               // frame_begin (0x9DA8): ld a,b; or c
-    0x28, 0x0D,                               // jr z,done
-    0x11, 0x0D, 0x00, 0x19,                   // ld de,13; add hl,de
-    0x79, 0xD6, 0x0D, 0x4F,                   // ld a,c; sub 13; ld c,a
-    0x30, 0x01, 0x05,                         // jr nc,+1; dec b
-    0x18, 0xEF,                               // frame_shown (0x9DB7): jr frame_begin
-    0xEF, 0x40, 0x45,                         // done: rst 0x28; .dw _ClrLCDFull
-    0xC9,                                     // ret
-    0x15, 'D',  'A',  'T',  'A', 0, 0, 0, 0,  // name: AppVar DATA
+    0x21, 0xBD, 0x9D,                           // ld hl,name
+    0x11, 0x78, 0x84,                           // ld de,OP1
+    0x01, 0x09, 0x00,                           // ld bc,9
+    0xED, 0xB0,                                 // ldir
+    0xEF, 0xF1, 0x42,                           // rst 0x28; .dw _ChkFindSym
+    0xEB,                                       // ex de,hl
+    0x4E, 0x23, 0x46, 0x23,                     // ld c,(hl); inc hl; ld b,(hl); inc hl
+    0x78, 0xB1,                                 // frame_begin (0x9DA8): ld a,b; or c
+    0x28, 0x0D,                                 // jr z,done
+    0x11, 0x0D, 0x00, 0x19,                     // ld de,13; add hl,de
+    0x79, 0xD6, 0x0D, 0x4F,                     // ld a,c; sub 13; ld c,a
+    0x30, 0x01, 0x05,                           // jr nc,+1; dec b
+    0x18, 0xEF,                                 // frame_shown (0x9DB7): jr frame_begin
+    0xEF, 0x40, 0x45,                           // done: rst 0x28; .dw _ClrLCDFull
+    0xC9,                                       // ret
+    0x15, 'D',  'A',  'T',  'A', '0', 0, 0, 0,  // name: AppVar DATA0, as data.z80 is packed
 };
 const char* const kStandInSymbols =
     "00009da8 T frame_begin\n00009db7 T frame_shown\n00009dc6 T player_data\n";
@@ -74,7 +74,7 @@ class EmuRun : public testing::Test {
                  std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir / "canvases");
-        writeText(m_dir / "my.z80", dataLines());
+        writeText(m_dir / "data.z80", dataLines());
         writePlayer(kStandIn);
         writeText(m_dir / "player.sym", kStandInSymbols);
         for (int k = 0; k < 3; ++k)
@@ -93,7 +93,11 @@ class EmuRun : public testing::Test {
     int run(std::vector<std::string> arguments) {
         arguments.insert(arguments.end(),
                          {"--player", (m_dir / "player.bin").string(), "--symbols",
-                          (m_dir / "player.sym").string(), (m_dir / "my.z80").string()});
+                          (m_dir / "player.sym").string(), (m_dir / "data.z80").string()});
+        return runBuiltIn(arguments);
+    }
+    // A run of the player built into kelvonar-emu on arguments.
+    int runBuiltIn(const std::vector<std::string>& arguments) {
         std::ostringstream out;
         std::ostringstream err;
         const int status = emulator::runEmu(emulator::parseEmuArguments(arguments), out, err);
@@ -150,6 +154,29 @@ TEST_F(EmuRun, FailsOnAFault) {
     EXPECT_NE(m_err.find("fault: write of"), std::string::npos) << m_err;
 }
 
+// What files and flags that once went wrong now give: the good records before a bad one are
+// played and counted, a damaged calculator file is refused as one, a file for another model too.
+TEST_F(EmuRun, RefusesOrPlaysWhatWentWrongBefore) {
+    std::string bad = dataLines() + " .db %01111111\r\n";
+    writeText(m_dir / "bad.z80", bad);
+    EXPECT_EQ(runBuiltIn({path("bad.z80")}), support::kExitFailed);
+    EXPECT_NE(m_out.find("frames shown: 3 of 3\n"), std::string::npos) << m_out;
+    EXPECT_NE(m_err.find("do not decode: "), std::string::npos) << m_err;
+    EXPECT_EQ(m_err.find("fault"), std::string::npos) << m_err;
+
+    writeText(m_dir / "x.8xp", "**TI8X**\x1a\x0a" + std::string(60, '\0'));
+    EXPECT_THROW(
+        {
+            try {
+                runBuiltIn({path("x.8xp")});
+            } catch (const support::FileError& error) {
+                EXPECT_NE(std::string(error.what()).find("x.8xp"), std::string::npos);
+                throw;
+            }
+        },
+        support::FileError);
+}
+
 struct UsageCase {
     std::string name;
     std::vector<std::string> arguments;
@@ -175,10 +202,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"NoData", {}, "no data file"},
         UsageCase{
             "Ti83WithPlayer", {"--model", "ti83", "--player", "p.bin", "a.83p"}, "--symbols only"},
-        UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus or ti83"},
+        UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus, ti84plus or ti83"},
         UsageCase{"LossyAlone", {"--lossy", "a.z80"}, "--lossy goes with --check"},
         UsageCase{"PlayerAlone", {"--player", "p.bin", "a.z80"}, "go together"},
         UsageCase{"ZeroHz", {"--hz", "0", "a.z80"}, "--hz needs a whole number"},
+        UsageCase{"NoPlayerRunsSoFast", {"--hz", "100000", "a.z80"}, "--hz"},
         UsageCase{"OutputOverData", {"--cycles", "a.z80", "a.z80"}, "replace the input"},
         UsageCase{"Unknown", {"--fast", "a.z80"}, "--fast"}),
     [](const auto& info) { return info.param.name; });
