@@ -197,7 +197,7 @@ check_clear:
 ; Reads the key group of [CLEAR] as the keypad needs it: every group deselected, a wait for the
 ; key lines to settle, the group selected, the wait again, the read. Interrupts are off meanwhile
 ; (the OS's handler scans the keys through the same port) and on after. Out: A = the group's key
-; lines, 0 where a key is down. Destroys F. 166 T-states with the call.
+; lines, 0 where a key is down. Destroys F. 178 T-states with the call.
 read_clear_group:
         di
         .if !kProbeNoKeypadReset
@@ -706,23 +706,23 @@ check_run_end:
 
 ; Copies the screen buffer to the LCD, column by column of 8 pixels, at least kLcdGapT T-states
 ; at 6 MHz between two accesses of the driver, counting from an access just before the call and
-; to one just after the return. Destroys AF, BC, DE, HL. 57,346 T-states with the call.
+; to one just after the return. Destroys AF, BC, DE, HL. 58,503 T-states with the call.
 show_screen:
-        call lcd_pause                  ; 54, and 17 for the call to show_screen
+        call lcd_pause                  ; 56, and 17 for the call to show_screen
         ld a,kLcdRowIncrement           ; 7
         out (kLcdCommand),a             ; 11
         ld hl,kScreen                   ; 10
         ld de,kRowBytes                 ; 10
         ld c,kLcdFirstColumn            ; 7
 1:      ld a,c                          ; 4
-        call lcd_pause                  ; 54
+        call lcd_pause                  ; 56
         out (kLcdCommand),a             ; 11: the column
         ld a,kLcdFirstRow               ; 7
-        call lcd_pause                  ; 54: 72 from the column
+        call lcd_pause                  ; 56: 74 from the column
         out (kLcdCommand),a             ; 11: row 0
         push hl                         ; 11
         ld b,64                         ; 7
-        call lcd_pause                  ; 54
+        call lcd_pause                  ; 56
 2:      ld a,(hl)                       ; 7
         out (kLcdData),a                ; 11
         add hl,de                       ; 11
@@ -740,7 +740,7 @@ show_screen:
         jr nz,1b                        ; 12 / 7
         ret                             ; 10
 
-; A pause for the LCD driver: 54 T-states with the call. Destroys nothing.
+; A pause for the LCD driver: 56 T-states with the call. Destroys nothing.
 lcd_pause:
         push af                         ; 11
         pop af                          ; 10
