@@ -315,7 +315,7 @@ archive_byte:
 
 ; The length of the record at HL in the mapped page, walked as the decoder reads it, into the
 ; next page where it crosses; its page is mapped again after. Out: BC = its bytes. Destroys AF,
-; DE, HL. About 90 T-states a byte of bit-run tokens, 120 a byte of byte-run items. Stops the
+; DE, HL. About 21 T-states a byte of bit-run tokens, 120 a byte of byte-run items. Stops the
 ; player when the record passes the AppVar's end (a cut last record) or kMaxRecord bytes, or has
 ; a code type, span or run the decoder refuses.
 record_length:
@@ -339,10 +339,40 @@ record_length:
         call walk_byte
 1:      bit kFlagBitRuns,b
         jr z,3f
-2:      call walk_byte                  ; bit-run tokens up to the end token
+2:      ld a,d                          ; bit-run tokens up to the end token, 0
+        or e
+        jp z,player_stop                ; the AppVar ends first
+        push hl
+        ld hl,kBankEnd
+        pop bc
+        push bc
         or a
-        jr nz,2b
-        jr 6f
+        sbc hl,bc
+        push hl
+        sbc hl,de
+        pop bc                          ; BC = the bytes to the page's end ...
+        jr c,8f
+        ld b,d                          ; ... or to the AppVar's end, the fewer
+        ld c,e
+8:      pop hl
+        ex de,hl
+        or a
+        sbc hl,bc
+        ex de,hl
+        xor a
+        cpir
+        ex de,hl
+        add hl,bc                       ; keeps Z
+        ex de,hl                        ; DE = the AppVar's bytes after the end token or HL
+        jr z,6f
+        ld a,d
+        or e
+        jp z,player_stop
+        ld h,kBankA >> 8                ; the page's end: on in the next page
+        in a,(kPagePort)
+        inc a
+        out (kPagePort),a
+        jr 2b
 3:      bit kFlagSkipCount,b
         ld bc,kScreenBytes              ; code type 0: every byte of the frame
         jr z,4f
