@@ -77,14 +77,15 @@
         .equ saved_indicator, kVars + 17 ; 1 byte: the run indicator flags at entry
         .equ kDecoderVarBytes, 18
 
-; The OS's flags, (IY + n) while the OS runs (kOsFlags).
+; The OS's flags, (IY + n) while the OS runs (kOsFlags), as ti83plus.inc names them; the TI-83
+; is taken to be the same (docs/calculator.md).
         .equ kOsFlags, 0x89F0
         .equ kKbdFlags, 0x00            ; bit kKbdScr: a new key's scan code waits in kKbdScanCode
         .equ kKbdScr, 3
         .equ kGraphFlags, 0x03          ; bit kGraphDraw: the graph screen must be redrawn
         .equ kGraphDraw, 0
-        .equ kApdFlags, 0x08            ; bits kApdAble and kApdRunning: auto power-down counts
-        .equ kApdBits, 0x0C             ; (kApdAble 2, kApdRunning 3) while both are set
+        .equ kApdFlags, 0x08            ; bits 2 (apdAble) and 3 (apdRunning): the OS's interrupt
+        .equ kApdBits, 0x0C             ; handler counts down to power-off while both are set
         .equ kApdRunning, 3
         .equ kOnFlags, 0x09             ; bit kOnInterrupt: [ON] was pressed (a break)
         .equ kOnInterrupt, 4

@@ -22,7 +22,7 @@
         .equ kVectorTable, 0x9900       ; 257 bytes of kVectorByte, inside appBackUpScreen
         .equ kVectorByte, 0x9A
         .equ kVectorTarget, 0x9A9A      ; whatever byte the bus gives, the vector points here
-        .equ kKbdScanCode, 0x843F       ; the OS's key bytes
+        .equ kKbdScanCode, 0x843F       ; the OS's key bytes (ti83plus.inc)
         .equ kKbdKey, 0x8444
         .equ kKbdGetKy, 0x8445
         .equ kModelPort, 2              ; bit 7 set: a model with the speed port
