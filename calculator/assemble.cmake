@@ -1,5 +1,6 @@
 # Assembles, links and lists one player: cmake -DAS=... -DLD=... -DOBJCOPY=... -DNM=... -DSOURCE=...
-# -DORIGIN=... -DMAX_BYTES=... -DBIN=... -DSYM=... -P assemble.cmake
+# -DORIGIN=... -DMAX_BYTES=... -DBIN=... -DSYM=... [-DDEFSYMS=NAME=VALUE;...] -P assemble.cmake
+# DEFSYMS sets assembly-time symbols, such as the switches of probes.s.
 # Fails on anything the assembler or the linker prints (warnings included) and on a player larger
 # than MAX_BYTES.
 get_filename_component(source_dir ${SOURCE} DIRECTORY)
@@ -14,7 +15,11 @@ function(run_quiet what)
     endif()
 endfunction()
 
-run_quiet("assembling ${SOURCE}" ${AS} -I ${source_dir} -o ${object} ${SOURCE})
+set(defsym_args "")
+foreach(defsym IN LISTS DEFSYMS)
+    list(APPEND defsym_args --defsym ${defsym})
+endforeach()
+run_quiet("assembling ${SOURCE}" ${AS} ${defsym_args} -I ${source_dir} -o ${object} ${SOURCE})
 run_quiet("linking" ${LD} -Ttext=${ORIGIN} -o ${linked} ${object})
 run_quiet("extracting the bytes" ${OBJCOPY} -O binary ${linked} ${BIN})
 execute_process(COMMAND ${NM} ${linked} OUTPUT_FILE ${SYM} RESULT_VARIABLE status)

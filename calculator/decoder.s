@@ -12,9 +12,13 @@
 ;                        in port 3, for models where reading port 3 gives something else
 ;   kVectorTable, kVectorByte, kVectorTarget  a 257-byte IM 2 vector table in safe RAM, the byte
 ;                        it is filled with, and the address (kVectorByte twice) the vectors name
+;   kKbdScanCode, kKbdKey, kKbdGetKy  the OS's key bytes that restore_os_state clears, or 0 each
+;                        where their address is not known
+; and includes probes.s first.
 ;
-; The model file calls start_playback (which sets up the timer and clears the screen buffer), then
-; hands the records to play_records in one or more pieces, each of whole records.
+; The model file calls save_os_state and start_playback (which sets up the timer and clears the
+; screen buffer), then hands the records to play_records in one or more pieces, each of whole
+; records; its player_stop calls restore_os_state.
 ;
 ; The records are applied in two steps. First the whole screen takes the record's background
 ; pattern (a key record stores it, a difference record inverts the screen where it is 1). Then
@@ -33,7 +37,9 @@
         .equ kLcdRowIncrement, 0x05     ; LCD command: the row address counts up after each access
         .equ kLcdFirstColumn, 0x20
         .equ kLcdFirstRow, 0x80
+        .equ kLcdGapT, 72               ; T-states at 6 MHz between two LCD driver accesses, at least
         .equ kKeyPort, 1
+        .equ kKeyNoGroup, 0xFF          ; port 1: deselects every key group
         .equ kKeyGroupClear, 0xFD       ; key group of [CLEAR]
         .equ kKeyClearBit, 6            ; 0 while [CLEAR] is down
         .equ kInterruptMaskPort, 3
@@ -67,10 +73,28 @@
         .equ record_start, kVars + 10   ; 2 bytes: address of the current record's header
         .equ record_left, kVars + 12    ; 2 bytes: data bytes from record_start to data_end
         .equ play_until, kVars + 14     ; 2 bytes: play_records returns at a record from here on
-        .equ kDecoderVarBytes, 16
+        .equ saved_apd, kVars + 16      ; 1 byte: the auto power-down flags at entry
+        .equ saved_indicator, kVars + 17 ; 1 byte: the run indicator flags at entry
+        .equ kDecoderVarBytes, 18
+
+; The OS's flags, (IY + n) while the OS runs (kOsFlags), as ti83plus.inc names them; the TI-83
+; is taken to be the same (docs/calculator.md).
+        .equ kOsFlags, 0x89F0
+        .equ kKbdFlags, 0x00            ; bit kKbdScr: a new key's scan code waits in kKbdScanCode
+        .equ kKbdScr, 3
+        .equ kGraphFlags, 0x03          ; bit kGraphDraw: the graph screen must be redrawn
+        .equ kGraphDraw, 0
+        .equ kApdFlags, 0x08            ; bits 2 (apdAble) and 3 (apdRunning): the OS's interrupt
+        .equ kApdBits, 0x0C             ; handler counts down to power-off while both are set
+        .equ kApdRunning, 3
+        .equ kOnFlags, 0x09             ; bit kOnInterrupt: [ON] was pressed (a break)
+        .equ kOnInterrupt, 4
+        .equ kIndicatorFlags, 0x12      ; bit kIndicatorOn: the OS draws its run indicator
+        .equ kIndicatorOn, 0
 
         .globl frame_begin
         .globl frame_shown
+        .globl frame_waited
 
 ; Interrupt handler (IM 2 vector target): advances the clock by a tick, then goes on to the OS's
 ; handler at 0x0038, which acknowledges the timer and returns. All registers kept.
@@ -166,15 +190,83 @@ await_tick:
 
 ; Stops the player when [CLEAR] is down. Destroys AF.
 check_clear:
-        di                              ; the OS's handler scans the keys through the same port
-        ld a,kKeyGroupClear
-        out (kKeyPort),a
-        push af                         ; the key lines settle
-        pop af
-        in a,(kKeyPort)
-        ei
+        call read_clear_group
         bit kKeyClearBit,a
         jp z,player_stop
+        ret
+
+; Reads the key group of [CLEAR] as the keypad needs it: every group deselected, a wait for the
+; key lines to settle, the group selected, the wait again, the read. Interrupts are off meanwhile
+; (the OS's handler scans the keys through the same port) and on after. Out: A = the group's key
+; lines, 0 where a key is down. Destroys F. 178 T-states with the call.
+read_clear_group:
+        di
+        .if !kProbeNoKeypadReset
+        ld a,kKeyNoGroup
+        out (kKeyPort),a
+        call key_settle
+        .endif
+        ld a,kKeyGroupClear
+        out (kKeyPort),a
+        call key_settle
+        in a,(kKeyPort)
+        ei
+        ret
+
+; The key lines' settling time after a write to the key port, 48 T-states with the call, so that
+; the next key port access comes at least 59 T-states after the write. Destroys nothing.
+key_settle:
+        push af                         ; 11
+        pop af                          ; 10
+        ret                             ; 10
+
+; Waits until [CLEAR] is up. Destroys AF.
+await_clear_up:
+        call read_clear_group
+        bit kKeyClearBit,a
+        jr z,await_clear_up
+        ret
+
+; Saves the OS flags the player changes and stops the OS's auto power-down count and run
+; indicator for the play. In: IY = kOsFlags. Destroys AF.
+save_os_state:
+        ld a,(iy + kApdFlags)
+        ld (saved_apd),a
+        ld a,(iy + kIndicatorFlags)
+        ld (saved_indicator),a
+        .if !kProbeApdOn
+        res kApdRunning,(iy + kApdFlags)
+        .endif
+        res kIndicatorOn,(iy + kIndicatorFlags)
+        ret
+
+; Hands the OS back its state at the end: waits for [CLEAR] to be released, leaves no key and no
+; [ON] break pending, restores the auto power-down and run indicator bits as save_os_state found
+; them, and has the OS redraw the graph screen, whose buffer the player used. In: IY = kOsFlags,
+; interrupts on. Out: interrupts on. Destroys AF.
+restore_os_state:
+        call await_clear_up
+        di
+        .if kKbdScanCode
+        xor a
+        ld (kKbdScanCode),a
+        ld (kKbdKey),a
+        ld (kKbdGetKy),a
+        .endif
+        res kKbdScr,(iy + kKbdFlags)
+        res kOnInterrupt,(iy + kOnFlags)
+        set kGraphDraw,(iy + kGraphFlags)
+        ld a,(saved_apd)                ; the saved bits into the flags as they are now
+        xor (iy + kApdFlags)
+        and kApdBits
+        xor (iy + kApdFlags)
+        ld (iy + kApdFlags),a
+        ld a,(saved_indicator)
+        xor (iy + kIndicatorFlags)
+        and 1 << kIndicatorOn
+        xor (iy + kIndicatorFlags)
+        ld (iy + kIndicatorFlags),a
+        ei
         ret
 
 ; Waits until the clock reaches the deadline, checking [CLEAR] at every tick, then moves the
@@ -194,7 +286,9 @@ wait_frame:
         jp p,1f
         halt
         jr wait_frame
-1:      ld hl,(deadline)
+1:
+frame_waited:
+        ld hl,(deadline)
         ld de,kFrameUnits & 0xFFFF
         add hl,de
         ld (deadline),hl
@@ -611,38 +705,43 @@ check_run_end:
 1:      ld c,1
         ret
 
-; Copies the screen buffer to the LCD, column by column of 8 pixels, keeping at least 60
-; T-states between two accesses to the driver. Destroys AF, BC, DE, HL. About 50,000 T-states.
+; Copies the screen buffer to the LCD, column by column of 8 pixels, at least kLcdGapT T-states
+; at 6 MHz between two accesses of the driver, counting from an access just before the call and
+; to one just after the return. Destroys AF, BC, DE, HL. 58,503 T-states with the call.
 show_screen:
-        ld a,kLcdRowIncrement
-        out (kLcdCommand),a
-        ld hl,kScreen
-        ld de,kRowBytes
-        ld c,kLcdFirstColumn
+        call lcd_pause                  ; 56, and 17 for the call to show_screen
+        ld a,kLcdRowIncrement           ; 7
+        out (kLcdCommand),a             ; 11
+        ld hl,kScreen                   ; 10
+        ld de,kRowBytes                 ; 10
+        ld c,kLcdFirstColumn            ; 7
 1:      ld a,c                          ; 4
-        call lcd_pause                  ; 17 + 33
+        call lcd_pause                  ; 56
         out (kLcdCommand),a             ; 11: the column
         ld a,kLcdFirstRow               ; 7
-        call lcd_pause                  ; 17 + 33
+        call lcd_pause                  ; 56: 74 from the column
         out (kLcdCommand),a             ; 11: row 0
         push hl                         ; 11
         ld b,64                         ; 7
-        call lcd_pause                  ; 17 + 33
+        call lcd_pause                  ; 56
 2:      ld a,(hl)                       ; 7
         out (kLcdData),a                ; 11
         add hl,de                       ; 11
         push af                         ; 11: the driver's gap
         pop af                          ; 10
-        djnz 2b                         ; 13
-        pop hl
-        inc hl
-        inc c
-        ld a,c
-        cp kLcdFirstColumn + kRowBytes
-        jr nz,1b
-        ret
+        .if !kProbeShortLcdGap
+        ld a,r                          ; 9
+        .endif
+        djnz 2b                         ; 13: 72 from the last byte
+        pop hl                          ; 10
+        inc hl                          ; 6
+        inc c                           ; 4
+        ld a,c                          ; 4
+        cp kLcdFirstColumn + kRowBytes  ; 7
+        jr nz,1b                        ; 12 / 7
+        ret                             ; 10
 
-; A pause for the LCD driver: 50 T-states with the call. Destroys nothing.
+; A pause for the LCD driver: 56 T-states with the call. Destroys nothing.
 lcd_pause:
         push af                         ; 11
         pop af                          ; 10

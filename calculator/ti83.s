@@ -11,6 +11,8 @@
 ; This file holds what is particular to the TI-83 (RAM areas, interrupt set-up, exit); decoder.s
 ; holds the player.
 
+        .include "probes.s"
+
         .equ kScreen, 0x8E29            ; plotSScreen, the graph buffer: the screen buffer
         .equ kSaveScreen, 0x8265        ; saveSScreen, 768 bytes: variables and IM 2 vectors
         .equ kVars, kSaveScreen
@@ -18,10 +20,12 @@
         .equ kVectorTable, 0x8300       ; 257 bytes of kVectorByte, inside saveSScreen
         .equ kVectorByte, 0x84
         .equ kVectorTarget, 0x8484      ; whatever byte the bus gives, the vector points here
-        .equ kOsFlags, 0x89F0           ; IY while the OS runs
-        .equ kApdFlags, 0x08            ; (IY + 8) bit 2: the OS turns the calculator off when
-        .equ kApdAble, 2                ; idle, saving the screen into saveSScreen
-        .equ kIndicatorFlags, 0x12      ; (IY + 0x12) bit 0: the OS draws its run indicator
+        ; The auto power-down saves the screen into saveSScreen, which holds the player's variables:
+        ; save_os_state stops its count. The addresses of the OS's key bytes are not known here:
+        ; restore_os_state leaves them (see docs/calculator.md).
+        .equ kKbdScanCode, 0
+        .equ kKbdKey, 0
+        .equ kKbdGetKy, 0
         .equ kTimerStatusPort, 3        ; the TI-83 reads its interrupt status from port 3
         .equ kFixedInterruptMask, 0x0B  ; ON key, timer and LCD power: port 3 as the OS keeps it
 
@@ -94,8 +98,7 @@ moved_to:
 
 player_start:
         ld (saved_sp),sp
-        res kApdAble,(iy + kApdFlags)   ; saveSScreen holds the player's variables
-        res 0,(iy + kIndicatorFlags)    ; no run indicator over the frames
+        call save_os_state
         di
         call start_playback
         ld hl,player_data
@@ -118,12 +121,11 @@ player_stop:
         di
         im 1
         ld iy,kOsFlags
-        set kApdAble,(iy + kApdFlags)
         ei
         xor a
         call fill_screen
         call show_screen
-        ret
+        jp restore_os_state
 
         .include "decoder.s"
 

@@ -4,6 +4,8 @@
 ; each AppVar holds whole records. This file holds what is particular to these models (RAM areas,
 ; interrupt set-up, finding and reading the AppVars, OS calls, exit); decoder.s holds the player.
 
+        .include "probes.s"
+
         .equ kScreen, 0x9340            ; plotSScreen, the graph buffer: the screen buffer
         .equ kBackupScreen, 0x9872      ; appBackUpScreen, 768 bytes: variables and IM 2 vectors
         .equ kVars, kBackupScreen
@@ -14,13 +16,17 @@
         .equ archive_page, appvar_name + 2 ; 1 byte: the flash page mapped in bank A
         .equ archive_left, archive_page + 1 ; 2 bytes: record bytes not yet played of this AppVar
         .equ window, archive_left + 2   ; 2 bytes: free RAM for a record that crosses two pages
-        .equ crossing_at, window + 2    ; 2 bytes: that record in its first page
-        .equ crossing_first, crossing_at + 2 ; 2 bytes: the bytes from it to that page's end
+        .equ record_at, window + 2      ; 2 bytes: a record that may cross into the next page
+        .equ record_bytes, record_at + 2 ; 2 bytes: its length
+        .equ saved_speed, record_bytes + 2 ; 1 byte: port 0x20 at entry, on models that have it
         .equ kVectorTable, 0x9900       ; 257 bytes of kVectorByte, inside appBackUpScreen
         .equ kVectorByte, 0x9A
         .equ kVectorTarget, 0x9A9A      ; whatever byte the bus gives, the vector points here
-        .equ kOsFlags, 0x89F0           ; IY while the OS runs
-        .equ kIndicatorFlags, 0x12      ; (IY + 0x12) bit 0: the OS draws its run indicator
+        .equ kKbdScanCode, 0x843F       ; the OS's key bytes (ti83plus.inc)
+        .equ kKbdKey, 0x8444
+        .equ kKbdGetKy, 0x8445
+        .equ kModelPort, 2              ; bit 7 set: a model with the speed port
+        .equ kSpeedPort, 0x20           ; 0: 6 MHz, 1 to 3: 15 MHz
         .equ kOp1, 0x8478               ; the type and name a symbol search looks for
         .equ kFps, 0x9824               ; the OS's free RAM lies from (kFps) up to (kOps)
         .equ kOps, 0x9828
@@ -30,8 +36,9 @@
         .equ kBankEnd, 0x8000
         .equ kPagePort, 6
         .equ kArchiveNameLength, 9      ; an archived variable: offset of its name's length
-        ; The longest record: a code type 0 key record whose 768 bytes are all escaped markers.
-        .equ kMaxRecord, 1 + 768 * 3
+        ; The longest record: a code type 1 record that spans the whole frame (a skip count of 0, a
+        ; span of 768) in 768 escaped markers.
+        .equ kMaxRecord, 1 + 4 + 768 * 3
         .equ kTimerStatusPort, 4        ; the interrupt status; port 3 reads back the mask
         .equ kFixedInterruptMask, 0
         .equ _ChkFindSym, 0x42F1
@@ -46,9 +53,19 @@
 ; Entry from the OS: IY = kOsFlags, IM 1, interrupts on, the return address on the stack.
 player_start:
         ld (saved_sp),sp
+        .if !kProbeNoSpeedWrite
+        in a,(kModelPort)
+        rla
+        jr nc,1f
+        in a,(kSpeedPort)
+        ld (saved_speed),a
+        xor a
+        out (kSpeedPort),a              ; the player's timing counts T-states at 6 MHz
+1:
+        .endif
         in a,(kPagePort)
         ld (saved_page),a
-        res 0,(iy + kIndicatorFlags)    ; no run indicator over the frames
+        call save_os_state
         di
         call start_playback
         ld hl,player_data
@@ -97,6 +114,14 @@ player_stop:
         .dw _GrBufClr
         rst 0x28
         .dw _ClrLCDFull
+        call restore_os_state
+        .if !kProbeNoSpeedWrite
+        in a,(kModelPort)
+        rla
+        ret nc
+        ld a,(saved_speed)
+        out (kSpeedPort),a
+        .endif
         ret
 
 ; Looks up the AppVar whose name HL points at. Out: B = its flash page (0 in RAM), DE = its data
@@ -147,8 +172,10 @@ play_archived:
         call archive_byte
         ld b,a                          ; BC = the record bytes
         ld (archive_left),bc
-; Plays archive_left record bytes from HL in the mapped page: straight from flash while the
-; records lie in the page, through the window for the one that crosses into the next page.
+; Plays archive_left record bytes from HL in the mapped page. Records that start more than a
+; record's length before the page's end, and all of them once the AppVar ends in this page, play
+; straight from flash; past that point each record's length is walked first: it plays from flash
+; when it ends in the page, from a copy in the window when it crosses into the next one.
 archive_next:
         ld bc,(archive_left)
         ld a,b
@@ -162,7 +189,7 @@ archive_next:
         sbc hl,bc
         pop hl
         jr c,1f
-        ld h,d                          ; the records end in this page
+        ld h,d                          ; the AppVar ends in this page
         ld l,e
         add hl,bc
         ld b,h
@@ -171,12 +198,11 @@ archive_next:
         ld hl,0
         ld (archive_left),hl
         ret
-1:      push de
-        ld bc,kMaxRecord + 1
+1:      ld bc,kMaxRecord
         or a
         sbc hl,bc
-        pop de
-        jr c,archive_crossing
+        jr c,archive_near_end
+        jr z,archive_near_end
         ; every record that starts before kBankEnd - kMaxRecord ends in this page
         push de
         ld hl,kBankEnd
@@ -196,75 +222,71 @@ archive_next:
         pop hl
         jr archive_next
 
-; A record that may cross into the next page: the window gets the rest of this page and the
-; start of the next, up to a record's length, and the record plays from there.
-; In: DE = the record, BC = archive_left, more than the bytes left in the page.
-archive_crossing:
-        ld (crossing_at),de
+; One record that may cross into the next page: its length walked, it plays from flash when it
+; ends in this page, else from a copy of it in the window. In: DE = the record.
+archive_near_end:
+        ld (record_at),de
+        ex de,hl
+        call record_length
+        ld (record_bytes),bc
         ld hl,kBankEnd
+        ld de,(record_at)
         or a
-        sbc hl,de
-        ld (crossing_first),hl          ; the record's bytes in this page at most
-        ld hl,kMaxRecord
+        sbc hl,de                       ; HL = the bytes from it to the page's end
         or a
         sbc hl,bc
-        ld h,b
-        ld l,c                          ; the window takes the bytes left ...
-        jr nc,1f
-        ld hl,kMaxRecord                ; ... or a record's length
-1:      ld de,(window)
-        add hl,de
-        push hl                         ; the window's end
-        ld hl,(crossing_at)
-        ld bc,(crossing_first)
-        ldir
+        jr c,1f
+        ld h,d                          ; it ends in this page
+        ld l,e
+        add hl,bc
+        call play_one_record
+        jr 2f
+1:      add hl,bc                       ; it crosses: its bytes in this page ...
+        ld b,h
+        ld c,l
+        ex de,hl
+        ld de,(window)
+        ldir                            ; ... into the window
         ld a,(archive_page)
         inc a
-        ld (archive_page),a
         out (kPagePort),a
-        pop hl
-        push hl
+        ld hl,(window)
+        ld bc,(record_bytes)
+        add hl,bc
+        push hl                         ; the window's end
         or a
         sbc hl,de
         ld b,h
-        ld c,l                          ; BC = the bytes from the next page
-        ld a,b
-        or c
+        ld c,l                          ; BC = its bytes in the next page, at least 1
         ld hl,kBankA
-        jr z,2f
         ldir
-2:      pop hl
+        ld a,(archive_page)
+        out (kPagePort),a
+        pop hl
         ld de,(window)
-        ld b,d
-        ld c,e
-        inc bc                          ; one record
-        call play_records
-        ld hl,(window)
-        ex de,hl
-        or a
-        sbc hl,de
-        ex de,hl                        ; DE = the bytes played
-        ld hl,(archive_left)
+        call play_one_record
+2:      ld hl,(archive_left)
+        ld de,(record_bytes)
         or a
         sbc hl,de
         ld (archive_left),hl
-        ld hl,(crossing_first)
+        ld hl,(record_at)
+        call archive_advance            ; HL = the next record, its page mapped
+        jp archive_next
+
+; Plays the one record at DE, which ends at HL. Destroys all but IX, IY. Stops the player when
+; the decoder does not end it exactly there.
+play_one_record:
+        push hl
+        ld b,d
+        ld c,e
+        inc bc                          ; play_records returns at the record after it
+        call play_records
+        pop hl
         or a
         sbc hl,de
-        jr z,3f
-        jr c,3f
-        ld a,(archive_page)             ; the record ended in the first page
-        dec a
-        ld (archive_page),a
-        out (kPagePort),a
-        ld hl,(crossing_at)
-        add hl,de
-        jp archive_next
-3:      ex de,hl                        ; it ended in the next page, at kBankA + played - first
-        ld hl,kBankA
-        or a
-        sbc hl,de
-        jp archive_next
+        ret z
+        jp player_stop
 
 ; HL += DE in the archive (DE < 0x4000), mapping the next page when HL passes the bank's end.
 ; Destroys AF.
@@ -290,6 +312,137 @@ archive_byte:
         ret
 
         .include "decoder.s"
+
+; The length of the record at HL in the mapped page, walked as the decoder reads it, into the
+; next page where it crosses; its page is mapped again after. Out: BC = its bytes. Destroys AF,
+; DE, HL. About 21 T-states a byte of bit-run tokens, 120 a byte of byte-run items. Stops the
+; player when the record passes the AppVar's end (a cut last record) or kMaxRecord bytes, or has
+; a code type, span or run the decoder refuses.
+record_length:
+        ld de,(archive_left)            ; DE = the bytes the walk may still read
+        call walk_byte                  ; the header
+        and 0x7F
+        cp kCodeTypeCount
+        jp nc,player_stop
+        push hl
+        ld hl,code_type_flags
+        add a,l
+        ld l,a
+        adc a,h
+        sub l
+        ld h,a
+        ld b,(hl)                       ; B = flags
+        pop hl
+        bit kFlagSkipCount,b
+        jr z,1f
+        call walk_byte                  ; the skip count
+        call walk_byte
+1:      bit kFlagBitRuns,b
+        jr z,3f
+2:      ld a,d                          ; bit-run tokens up to the end token, 0
+        or e
+        jp z,player_stop                ; the AppVar ends first
+        push hl
+        ld hl,kBankEnd
+        pop bc
+        push bc
+        or a
+        sbc hl,bc
+        push hl
+        sbc hl,de
+        pop bc                          ; BC = the bytes to the page's end ...
+        jr c,8f
+        ld b,d                          ; ... or to the AppVar's end, the fewer
+        ld c,e
+8:      pop hl
+        ex de,hl
+        or a
+        sbc hl,bc
+        ex de,hl
+        xor a
+        cpir
+        ex de,hl
+        add hl,bc                       ; keeps Z
+        ex de,hl                        ; DE = the AppVar's bytes after the end token or HL
+        jr z,6f
+        ld a,d
+        or e
+        jp z,player_stop
+        ld h,kBankA >> 8                ; the page's end: on in the next page
+        in a,(kPagePort)
+        inc a
+        out (kPagePort),a
+        jr 2b
+3:      bit kFlagSkipCount,b
+        ld bc,kScreenBytes              ; code type 0: every byte of the frame
+        jr z,4f
+        call walk_byte                  ; the span, most significant byte first
+        ld b,a
+        call walk_byte
+        ld c,a
+        push hl
+        ld hl,kScreenBytes
+        or a
+        sbc hl,bc
+        pop hl
+        jp c,player_stop                ; a span past the frame
+4:      ld a,b                          ; BC = the screen bytes the items have still to cover
+        or c
+        jr z,6f
+        call walk_byte
+        cp kMarkerByte
+        jr z,5f
+        dec bc
+        jr 4b
+5:      call walk_byte                  ; a run: its byte, then its count
+        call walk_byte
+        cp 3
+        jr nc,7f
+        ld a,1                          ; the escape of the marker byte
+7:      push hl
+        ld h,b
+        ld l,c
+        ld c,a
+        ld b,0
+        or a
+        sbc hl,bc
+        ld b,h
+        ld c,l
+        pop hl
+        jr nc,4b
+        jp player_stop                  ; a run past the span
+6:      ld hl,(archive_left)
+        or a
+        sbc hl,de
+        ld b,h
+        ld c,l                          ; BC = the bytes walked
+        ld a,(archive_page)
+        out (kPagePort),a
+        ld hl,kMaxRecord
+        or a
+        sbc hl,bc
+        jp c,player_stop
+        ret
+
+; A = the record byte at HL; HL moves past it, mapping the next page when it passes kBankEnd.
+; In: DE = the AppVar's bytes left from HL. Out: DE one less. Destroys F. Stops the player when
+; no byte is left.
+walk_byte:
+        ld a,d
+        or e
+        jp z,player_stop
+        dec de
+        ld a,(hl)
+        inc hl
+        bit 7,h
+        ret z
+        ld h,kBankA >> 8
+        push af
+        in a,(kPagePort)
+        inc a
+        out (kPagePort),a
+        pop af
+        ret
 
 ; The AppVars to play: their count, then their names; kelvonar-pack places them here.
 player_data:

@@ -45,6 +45,21 @@ std::vector<BitString> decodedScreens(std::span<const std::uint8_t> stream) {
     return screens;
 }
 
+// The player handed the OS back its state: no key or break pending, the graph screen to be
+// redrawn, the auto power-down and run indicator bits as found, no auto power-down count in play.
+void expectOsStateRestored(const playertest::PlayerRun& run) {
+    const playertest::OsState& out = run.exitState;
+    EXPECT_EQ(out.kbdFlags & 0x08, 0) << "a key's scan code left pending";
+    EXPECT_EQ(out.onFlags & 0x10, 0) << "a break left pending";
+    EXPECT_EQ(out.graphFlags & 0x01, 1) << "graph screen not marked for a redraw";
+    EXPECT_EQ(out.apdFlags & 0x0C, run.entry.apdFlags & 0x0C);
+    EXPECT_EQ(out.indicatorFlags & 0x01, run.entry.indicatorFlags & 0x01);
+    EXPECT_EQ(out.scanCode, 0);
+    EXPECT_EQ(out.key, 0);
+    EXPECT_EQ(out.getKey, 0);
+    EXPECT_FALSE(run.apdCountedInPlay);
+}
+
 // Every frame the LCD showed equals the decoded screen, within the budget, without a gap
 // violation, and the player returned with the OS state restored.
 void expectPlayedExactly(const playertest::PlayerRun& run, const std::vector<BitString>& expected) {
@@ -59,6 +74,7 @@ void expectPlayedExactly(const playertest::PlayerRun& run, const std::vector<Bit
     EXPECT_TRUE(run.exit.all()) << "stack " << run.exit.stack << ", IY " << run.exit.flags
                                 << ", IM 1 " << run.exit.mode1 << ", EI " << run.exit.interrupts
                                 << ", screen clear " << run.exit.screenClear;
+    expectOsStateRestored(run);
 }
 
 BitString textFrame(const std::string& text) {
@@ -272,7 +288,8 @@ INSTANTIATE_TEST_SUITE_P(TimerRates, Tempo, testing::ValuesIn(emulator::kTimerRa
                              return std::to_string(static_cast<int>(info.param)) + "Hz";
                          });
 
-// [CLEAR] pressed during frame 3 ends the playback within a frame, the OS state restored.
+// [CLEAR] pressed during frame 3 ends the playback within a frame; the player returns once it is
+// released, the OS state restored.
 TEST(ClearKey, StopsWithinAFrame) {
     constexpr std::size_t kFrames = 20;
     const auto run = playertest::runPlayer(
@@ -280,9 +297,33 @@ TEST(ClearKey, StopsWithinAFrame) {
         {.timerHz = emulator::kTimerRates[0], .clearAtFrame = std::size_t{3}, .frames = kFrames});
     ASSERT_TRUE(run.result.returned) << run.result.fault;
     EXPECT_LE(run.frames.size(), 4U);
-    EXPECT_LE(run.result.tStates - run.clearPressedAt, kFrameT);
+    // It returns once [CLEAR] is up again, not before.
+    ASSERT_GT(run.clearReleasedAt, 0U);
+    EXPECT_GE(run.result.tStates, run.clearReleasedAt);
+    EXPECT_LE(run.result.tStates - run.clearReleasedAt, kFrameT);
     EXPECT_TRUE(run.exit.all());
     EXPECT_EQ(run.gapViolations, 0U);
+    expectOsStateRestored(run);
+}
+
+// Whatever auto power-down and run indicator state the OS starts the player in, it gets back.
+TEST(OsState, FlagsComeBackAsFound) {
+    for (const std::uint8_t apd : {0x00, 0x04, 0x08, 0x0C}) {
+        for (const bool indicator : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << "apd flags " << int{apd} << ", indicator " << indicator);
+            const auto run =
+                playertest::runPlayer(mixedStream(3), {.timerHz = emulator::kTimerRates[3],
+                                                       .clearAtFrame = {},
+                                                       .frames = 3,
+                                                       .archived = false,
+                                                       .nextAppVar = {},
+                                                       .apdFlags = apd,
+                                                       .indicatorOn = indicator});
+            ASSERT_TRUE(run.result.returned) << run.result.fault;
+            expectOsStateRestored(run);
+        }
+    }
 }
 
 namespace {
@@ -353,3 +394,72 @@ TEST(EmptyData, ReturnsWithoutAFrame) {
             {}, {.timerHz = emulator::kTimerRates[3], .clearAtFrame = {}, .frames = 1}),
         {});
 }
+
+namespace {
+
+// Bytes of an archived AppVar's records that lie in its first flash page.
+std::size_t firstPageBytes() {
+    return emulator::kPageSize - playertest::archivedRecordsOffset();
+}
+
+struct ArchiveCase {
+    const char* name;
+    std::vector<int> codeTypes;  // the records' code types, in turn
+    enum class End { Whole, CutAcrossThePage, CutAtThePageEnd } end = End::Whole;
+};
+
+void PrintTo(const ArchiveCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ArchivePlayback : public testing::TestWithParam<ArchiveCase> {};
+
+}  // namespace
+
+// Records of an archived AppVar that cross from one flash page into the next play exactly; a
+// last record the AppVar's end cuts, across the page or at its end, is never shown, even when the
+// bytes after the AppVar would complete it, and play stops there.
+TEST_P(ArchivePlayback, PlaysAcrossPagesAndStopsAtTheEnd) {
+    const ArchiveCase& c = GetParam();
+    testframes::Generator generate(21);
+    std::vector<std::uint8_t> stream;
+    std::vector<std::size_t> starts;
+    BitString screen = BitString::filled(kScreenBits, false);
+    for (std::size_t k = 0; stream.size() < firstPageBytes() + 3000; ++k) {
+        const BitString frame =
+            textFrame(k % 2 == 0 ? generate.noise(kScreenBits, 0.2) : generate.sparse(kScreenBits));
+        starts.push_back(stream.size());
+        appendRecord(stream, frame, screen, c.codeTypes[k % c.codeTypes.size()], k % 3 != 0);
+        screen = frame;
+    }
+    starts.push_back(stream.size());
+    // The record that crosses from the first page into the next.
+    const auto crossing =
+        std::upper_bound(starts.begin(), starts.end(), firstPageBytes()) - starts.begin() - 1;
+    ASSERT_LT(starts[crossing], firstPageBytes());
+    std::vector<std::uint8_t> next;
+    if (c.end == ArchiveCase::End::CutAcrossThePage) {
+        // The next AppVar's entry follows, 0x0880 bytes long: as bit-run tokens its first bytes
+        // (0xFC, 0x80, 0x08, 0x15, 0x00) complete the cut record.
+        ASSERT_GT(starts[crossing + 1], firstPageBytes() + 4);
+        stream.resize(firstPageBytes() + 4);
+        next.assign(0x0880 - 13, 0);
+    } else if (c.end == ArchiveCase::End::CutAtThePageEnd) {
+        stream.resize(firstPageBytes());
+    }
+    std::vector<BitString> expected = decodedScreens(std::span(stream).first(
+        c.end == ArchiveCase::End::Whole ? stream.size() : starts[crossing]));
+    const auto run = playertest::runPlayer(stream, {.timerHz = emulator::kTimerRates[3],
+                                                    .clearAtFrame = {},
+                                                    .frames = starts.size(),
+                                                    .archived = true,
+                                                    .nextAppVar = next});
+    expectPlayedExactly(run, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, ArchivePlayback,
+    testing::Values(ArchiveCase{"ByteRuns", {0, 1, 2}}, ArchiveCase{"BitRuns", {3, 4, 5, 6, 7, 8}},
+                    ArchiveCase{"CutAcrossThePage", {3, 5, 7}, ArchiveCase::End::CutAcrossThePage},
+                    ArchiveCase{"CutAtThePageEnd", {0, 4, 8}, ArchiveCase::End::CutAtThePageEnd}),
+    [](const auto& info) { return std::string(info.param.name); });
