@@ -122,6 +122,7 @@ class ArchiveWriter {
             throw MachineError("the archived variable " + name + " needs " + std::to_string(size) +
                                " bytes, more than a sector holds");
         }
+        if (m_at % kSectorBytes == 0 && m_at < m_end) startSector(m_at);  // the last one is full
         const std::size_t sectorEnd = (m_at / kSectorBytes + 1) * kSectorBytes;
         if (m_at + size > sectorEnd && sectorEnd < m_end) startSector(sectorEnd);
         if (m_at + size > m_end) {

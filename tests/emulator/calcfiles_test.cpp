@@ -118,6 +118,14 @@ TEST(ChkFindSym, FindsRamAndArchivedVariablesByNameAndType) {
     EXPECT_EQ(big.entry[0], emulator::kSectorValid);
     EXPECT_EQ(big.entry[9], big.page);
 
+    // An entry that ends its sector exactly: the next one starts the next sector all the same.
+    const std::size_t rest = 4 * emulator::kPageSize - emulator::kArchiveStart;
+    const Search after = search({appVar("FULL", true, rest - 10 - 4 - 2), appVar("NEXT", true, 1)},
+                                "NEXT", pack::kAppVarType);
+    EXPECT_EQ(after.page, emulator::kArchivePage + 4);
+    EXPECT_EQ(after.de, 0x4001);
+    EXPECT_EQ(after.entry.at(0), emulator::kSectorValid);
+
     // Another model's archive, from a later sector.
     const Search later = search(vars, "ARC1", pack::kAppVarType, {0x0C, 8});
     EXPECT_EQ(later.page, 0x0C);
