@@ -3,7 +3,11 @@
 #include "packer.hpp"
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
+#include <set>
+#include <span>
+#include <string>
 
 namespace emulator {
 
@@ -49,15 +53,118 @@ void answerChkFindSym(Machine& machine, const std::vector<PlacedVariable>& place
 }
 
 void checkNames(const std::vector<pack::Variable>& variables) {
+    std::set<std::pair<std::uint8_t, std::string>> seen;
     for (const pack::Variable& variable : variables) {
-        for (const pack::Variable& other : variables) {
-            if (&other != &variable && other.name == variable.name &&
-                searchKind(other.type) == searchKind(variable.type)) {
-                throw MachineError("two variables named " + variable.name);
-            }
-        }
+        if (!seen.emplace(searchKind(variable.type), variable.name).second)
+            throw MachineError("two variables named " + variable.name);
     }
 }
+
+// Refuses a program or AppVar whose size word disagrees with the bytes after it.
+void checkSizeWord(const pack::Variable& variable) {
+    const std::uint8_t kind = searchKind(variable.type);
+    if (kind != pack::kProgramType && kind != pack::kAppVarType) return;
+    const auto& data = variable.data;
+    if (data.size() < 2) {
+        throw MachineError("the variable " + variable.name + " holds " +
+                           std::to_string(data.size()) + " bytes, less than its size word");
+    }
+    const std::size_t said = data[0] | data[1] << 8;
+    if (said != data.size() - 2) {
+        throw MachineError("the variable " + variable.name + " says it holds " +
+                           std::to_string(said) + " bytes, but holds " +
+                           std::to_string(data.size() - 2));
+    }
+}
+
+// Where RAM for variables from start on ends: below the symbol table of count entries. Throws
+// MachineError when the entries alone pass start.
+std::size_t ramEnd(std::size_t count, std::size_t start) {
+    if (count > (kSymbolTable - start) / kSymbolEntry) {
+        throw MachineError(std::to_string(count) + " variables: their symbol entries alone pass " +
+                           "the RAM from " + std::to_string(start));
+    }
+    return kSymbolTable - count * kSymbolEntry;
+}
+
+std::vector<std::uint8_t> word(std::size_t value) {
+    return {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8 & 0xFF)};
+}
+
+// Writes archived variables into the archive's sectors, each entry within one sector.
+class ArchiveWriter {
+  public:
+    ArchiveWriter(Machine& machine, const ArchiveLayout& layout) : m_machine(machine) {
+        if (layout.firstPage < 1 || layout.firstPage % static_cast<int>(kSectorPages) != 0 ||
+            layout.pages < 1) {
+            throw MachineError("an archive of " + std::to_string(layout.pages) +
+                               " pages from page " + std::to_string(layout.firstPage) +
+                               ": it must start a sector and hold a page");
+        }
+        const std::size_t first = static_cast<std::size_t>(layout.firstPage);
+        m_archiveEnd = (first + static_cast<std::size_t>(layout.pages)) * kPageSize;
+        m_end = std::min<std::size_t>(m_archiveEnd, kFlashPages * kPageSize);
+        if (first * kPageSize + kArchiveStart > m_end)
+            throw MachineError("the archive's first page lies past the emulated flash");
+        startSector(first * kPageSize);
+        const std::size_t filler = kArchiveStart - 1 - 3;
+        write(m_at, {kArchiveDeleted, static_cast<std::uint8_t>(filler & 0xFF),
+                     static_cast<std::uint8_t>(filler >> 8)});
+        m_at = first * kPageSize + kArchiveStart;
+    }
+
+    // Writes p's entry and sets its page and address.
+    void place(PlacedVariable& p) {
+        const std::string& name = p.variable.name;
+        const auto& data = p.variable.data;
+        const std::size_t size = kArchiveHeader + name.size() + data.size();
+        if (size > kSectorBytes - 1) {
+            throw MachineError("the archived variable " + name + " needs " + std::to_string(size) +
+                               " bytes, more than a sector holds");
+        }
+        if (m_at % kSectorBytes == 0 && m_at < m_end) startSector(m_at);  // the last one is full
+        const std::size_t sectorEnd = (m_at / kSectorBytes + 1) * kSectorBytes;
+        if (m_at + size > sectorEnd && sectorEnd < m_end) startSector(sectorEnd);
+        if (m_at + size > m_end) {
+            throw MachineError("the archived variable " + name + " does not fit " +
+                               (m_end < m_archiveEnd ? std::string("the emulated flash")
+                                                     : std::string("the archive")));
+        }
+        p.page = static_cast<int>(m_at / kPageSize);
+        p.address = static_cast<std::uint16_t>(kBankA + m_at % kPageSize);
+        std::vector<std::uint8_t> entry = {kArchiveValid};
+        const auto length = word(size - 3);
+        entry.insert(entry.end(), length.begin(), length.end());
+        entry.insert(entry.end(), {p.variable.type, 0, 0});
+        const auto address = word(p.address);
+        entry.insert(entry.end(), address.begin(), address.end());
+        entry.push_back(static_cast<std::uint8_t>(p.page));
+        entry.push_back(static_cast<std::uint8_t>(name.size()));
+        entry.insert(entry.end(), name.begin(), name.end());
+        entry.insert(entry.end(), data.begin(), data.end());
+        write(m_at, entry);
+        m_at += size;
+    }
+
+  private:
+    static constexpr std::size_t kSectorBytes = kSectorPages * kPageSize;
+
+    void startSector(std::size_t at) {
+        write(at, {kSectorValid});
+        m_at = at + 1;
+    }
+    void write(std::size_t at, std::span<const std::uint8_t> bytes) {
+        m_machine.writeFlash(static_cast<int>(at / kPageSize), at % kPageSize, bytes);
+    }
+    void write(std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+        write(at, std::span(bytes.begin(), bytes.size()));
+    }
+
+    Machine& m_machine;
+    std::size_t m_at = 0;          // the next entry, in bytes from flash page 0
+    std::size_t m_end = 0;         // the end of the archive within the emulated flash
+    std::size_t m_archiveEnd = 0;  // the end of the archive
+};
 
 // The code of a TI-83 program's hex part and the offset in text of what follows it.
 std::pair<std::vector<std::uint8_t>, std::size_t> hexPart(std::span<const std::uint8_t> text,
@@ -106,38 +213,42 @@ std::pair<std::vector<std::uint8_t>, std::size_t> hexPart(std::span<const std::u
 
 Send9Start startSend9(Machine& machine, const std::vector<pack::Variable>& variables) {
     checkNames(variables);
+    for (const pack::Variable& variable : variables)
+        checkSizeWord(variable);
     const auto programs = std::count_if(variables.begin(), variables.end(),
                                         [](const auto& v) { return isProgram(v.type); });
     if (programs != 1) {
         throw MachineError(programs == 0 ? "no program among the variables"
                                          : "several programs: which one runs is unclear");
     }
+    const pack::Variable& program =
+        *std::find_if(variables.begin(), variables.end(),
+                      [](const pack::Variable& v) { return isProgram(v.type); });
+    const auto [code, binaryAt] = hexPart(std::span(program.data).subspan(2), program.name);
+
+    // The variables lie from kTi83UserMemory on; the loader inserts the code there, which moves
+    // each of them up by its length.
+    const std::size_t end = ramEnd(variables.size(), kTi83UserMemory);
+    if (code.size() > end - kTi83UserMemory)
+        throw MachineError("no free RAM for the code of the hex part");
     Send9Start start;
-    std::size_t ram = kTi83UserMemory;
-    const std::size_t ramEnd = kSymbolTable - variables.size() * kSymbolEntry;
+    start.hexCode = kTi83UserMemory;
+    machine.writeRam(start.hexCode, code);
+    std::size_t ram = kTi83UserMemory + code.size();
     for (const pack::Variable& variable : variables) {
-        if (variable.data.size() > ramEnd - std::min(ram, ramEnd)) {
-            throw MachineError("the variables need " +
+        if (variable.data.size() > end - std::min(ram, end)) {
+            throw MachineError("the variables and the code of the hex part need " +
                                std::to_string(ram + variable.data.size() - kTi83UserMemory) +
                                " bytes from " + std::to_string(kTi83UserMemory) +
                                ", more than RAM holds");
         }
         machine.writeRam(static_cast<std::uint16_t>(ram), variable.data);
         start.placed.push_back({variable, 0, static_cast<std::uint16_t>(ram)});
+        if (&variable == &program) start.binary = static_cast<std::uint16_t>(ram + 2 + binaryAt);
         ram += variable.data.size();
     }
-    const PlacedVariable& program =
-        *std::find_if(start.placed.begin(), start.placed.end(),
-                      [](const PlacedVariable& p) { return isProgram(p.variable.type); });
-    const auto& data = program.variable.data;
-    if (data.size() < 2 || static_cast<std::size_t>(data[0] | data[1] << 8) != data.size() - 2)
-        throw MachineError("the program " + program.variable.name + " has a wrong size word");
-    const auto [code, binaryAt] = hexPart(std::span(data).subspan(2), program.variable.name);
-    if (code.size() > ramEnd - std::min(ram, ramEnd))
-        throw MachineError("no free RAM for the code of the hex part");
-    start.hexCode = static_cast<std::uint16_t>(ram);
-    start.binary = static_cast<std::uint16_t>(program.address + 2 + binaryAt);
-    machine.writeRam(start.hexCode, code);
+    const std::uint16_t programEnd =
+        static_cast<std::uint16_t>(start.binary - 2 - binaryAt + program.data.size());
 
     const auto table = std::make_shared<std::vector<PlacedVariable>>(start.placed);
     machine.setBcall(
@@ -145,7 +256,7 @@ Send9Start startSend9(Machine& machine, const std::vector<pack::Variable>& varia
         kChkFindSymCost);
     // The hex part's code, and the program's bytes after it, may run.
     machine.startProgram(start.hexCode, static_cast<std::uint16_t>(start.hexCode + code.size()),
-                         start.binary, static_cast<std::uint16_t>(program.address + data.size()));
+                         start.binary, programEnd);
     return start;
 }
 
@@ -160,8 +271,11 @@ std::vector<std::uint8_t> programCode(const pack::Variable& variable) {
 }
 
 std::vector<PlacedVariable> installVariables(Machine& machine,
-                                             const std::vector<pack::Variable>& variables) {
+                                             const std::vector<pack::Variable>& variables,
+                                             const ArchiveLayout& archive) {
     checkNames(variables);
+    for (const pack::Variable& variable : variables)
+        checkSizeWord(variable);
     std::vector<PlacedVariable> placed;
     for (const pack::Variable& variable : variables) {
         if (isProgram(variable.type))
@@ -180,62 +294,38 @@ std::vector<PlacedVariable> installVariables(Machine& machine,
         throw MachineError("the program " + placed.front().variable.name +
                            " is archived: the OS runs programs from RAM only");
     }
+    const std::size_t end = ramEnd(placed.size(), kProgramStart);
     const std::vector<std::uint8_t> code = programCode(placed.front().variable);
+    if (code.size() > end - kProgramStart) {
+        throw MachineError("the program " + placed.front().variable.name + " needs " +
+                           std::to_string(code.size()) + " bytes from " +
+                           std::to_string(kProgramStart) + ", more than RAM holds");
+    }
     machine.loadProgram(code);
     placed.front().address = kProgramHeader;
 
-    // RAM variables follow the program; archived ones follow a deleted entry in flash.
+    // RAM variables follow the program; archived ones go to the archive's sectors.
     std::size_t ram = kProgramStart + code.size();
-    const std::size_t ramEnd = kSymbolTable - placed.size() * kSymbolEntry;
-    std::size_t flash = kArchivePage * kPageSize + kArchiveStart;
-    {
-        const std::size_t filler = kArchiveStart - 3;
-        const std::uint8_t deleted[] = {kArchiveDeleted, static_cast<std::uint8_t>(filler & 0xFF),
-                                        static_cast<std::uint8_t>(filler >> 8)};
-        machine.writeFlash(kArchivePage, 0, deleted);
-    }
+    ArchiveWriter flash(machine, archive);
     for (std::size_t k = 1; k < placed.size(); ++k) {
         PlacedVariable& p = placed[k];
-        const auto& data = p.variable.data;
-        if (!p.variable.archived) {
-            if (data.size() > ramEnd - std::min(ram, ramEnd)) {
-                throw MachineError("the variables in RAM need " +
-                                   std::to_string(ram + data.size() - kProgramStart) +
-                                   " bytes from " + std::to_string(kProgramStart) +
-                                   ", more than RAM holds");
-            }
-            machine.writeRam(static_cast<std::uint16_t>(ram), data);
-            p.address = static_cast<std::uint16_t>(ram);
-            ram += data.size();
+        if (p.variable.archived) {
+            flash.place(p);
             continue;
         }
-        const std::string& name = p.variable.name;
-        const std::size_t length = kArchiveHeader - 3 + name.size() + data.size();
-        std::vector<std::uint8_t> entry = {
-            kArchiveValid,
-            static_cast<std::uint8_t>(length & 0xFF),
-            static_cast<std::uint8_t>(length >> 8),
-            p.variable.type,
-            0,
-            0,
-            static_cast<std::uint8_t>((kSymbolTable - k * kSymbolEntry) & 0xFF),
-            static_cast<std::uint8_t>((kSymbolTable - k * kSymbolEntry) >> 8),
-            0,
-            static_cast<std::uint8_t>(name.size())};
-        entry.insert(entry.end(), name.begin(), name.end());
-        entry.insert(entry.end(), data.begin(), data.end());
-        p.page = static_cast<int>(flash / kPageSize);
-        p.address = static_cast<std::uint16_t>(kBankA + flash % kPageSize);
-        machine.writeFlash(p.page, flash % kPageSize, entry);
-        flash += entry.size();
+        const auto& data = p.variable.data;
+        if (data.size() > end - std::min(ram, end)) {
+            throw MachineError("the variables in RAM need " +
+                               std::to_string(ram + data.size() - kProgramStart) + " bytes from " +
+                               std::to_string(kProgramStart) + ", more than RAM holds");
+        }
+        machine.writeRam(static_cast<std::uint16_t>(ram), data);
+        p.address = static_cast<std::uint16_t>(ram);
+        ram += data.size();
     }
 
-    const auto word = [](std::size_t value) {
-        return std::vector<std::uint8_t>{static_cast<std::uint8_t>(value & 0xFF),
-                                         static_cast<std::uint8_t>(value >> 8)};
-    };
-    machine.writeRam(kFps, word(ram));
-    machine.writeRam(kOps, word(ramEnd));
+    machine.writeRam(kFps, word(std::min(ram, end)));
+    machine.writeRam(kOps, word(end));
 
     const auto table = std::make_shared<std::vector<PlacedVariable>>(placed);
     machine.setBcall(

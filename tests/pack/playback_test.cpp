@@ -160,9 +160,14 @@ Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_
                 pack::Variable* after = nullptr, double timerHz = emulator::kTi83TimerRates[3]) {
     static const emulator::Symbols symbols = emulator::Symbols::read(KELVONAR_PLAYER83_SYM);
     emulator::Machine machine(timerHz, 1, emulator::MachineModel::Ti83);
-    const pack::Variable before{pack::kAppVarType, "SPACE", false,
-                                std::vector<std::uint8_t>(ramBefore, 0)};
-    const emulator::Send9Start start = emulator::startSend9(machine, {before, program});
+    // An AppVar of ramBefore bytes, its size word included (none for 0).
+    std::vector<pack::Variable> variables = {program};
+    if (ramBefore >= 2) {
+        variables.insert(variables.begin(),
+                         {pack::kAppVarType, "SPACE", false,
+                          pack::sizedData(std::vector<std::uint8_t>(ramBefore - 2, 0))});
+    }
+    const emulator::Send9Start start = emulator::startSend9(machine, variables);
     machine.setFrameLabels(static_cast<std::uint16_t>(start.binary + symbols.at("frame_begin")),
                            static_cast<std::uint16_t>(start.binary + symbols.at("frame_shown")));
     Played played;
@@ -176,7 +181,7 @@ Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_
         *after = program;
         for (std::size_t i = 0; i < program.data.size(); ++i) {
             after->data[i] =
-                machine.readMemory(static_cast<std::uint16_t>(start.placed[1].address + i));
+                machine.readMemory(static_cast<std::uint16_t>(start.placed.back().address + i));
         }
     }
     return played;
