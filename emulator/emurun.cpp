@@ -487,7 +487,8 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
     // The program runs as Asm( starts it; its AppVars give the records.
     std::vector<PlacedVariable> placed;
     try {
-        placed = installVariables(machine, loaded.variables);
+        placed = installVariables(machine, loaded.variables,
+                                  {loaded.model->firstArchivePage, loaded.model->archivePages});
     } catch (const MachineError& error) {
         throw support::FileError(firstPath, error.what());
     }
