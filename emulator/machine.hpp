@@ -40,8 +40,9 @@ inline constexpr std::uint16_t kHomeUp = 0x4558;
 inline constexpr std::uint16_t kGrBufClr = 0x4BD0;
 // The four timer rates of the 83 Plus, selected by bits 1-2 of a write to port 4.
 inline constexpr double kTimerRates[4] = {560.0, 248.0, 170.0, 118.0};
-// The TI-83 Plus SE and TI-84 Plus family derive the same four rates from their 32,768 Hz
-// crystal, selected the same way (bits 1-2 of port 4): 512, 227.55, 146.29 and 107.79 Hz.
+// The TI-83 Plus SE and TI-84 Plus family derive the four rates from their 32,768 Hz crystal,
+// selected as on the 83 Plus by bits 1-2 of a write to port 4 (WikiTI 83Plus:Ports:04): 512,
+// 227.55, 146.29 and 107.79 Hz.
 inline constexpr double kTi84PlusTimerRates[4] = {32768.0 / 64, 32768.0 / 144, 32768.0 / 224,
                                                   32768.0 / 304};
 // The TI-83's timer, an RC oscillator: periods of about 12,000, 28,000, 44,000 and 62,000
