@@ -110,6 +110,78 @@ Z80_REG_T z80Register(Register r) {
 
 }  // namespace
 
+// The keypad behind port 1: seven groups of eight key lines (0 down), read through the groups
+// selected, and [ON] beside them. Times are real time.
+class Keypad {
+  public:
+    // Key lines read as up until this long after their group was selected.
+    void setSettle(std::uint64_t settle) noexcept { m_settle = settle; }
+
+    // A write of mask to port 1 at: 0xFF deselects every group, any other mask adds the groups
+    // whose bits are 0 to those selected.
+    void select(std::uint8_t mask, std::uint64_t at) noexcept {
+        if (mask == 0xFF) {
+            m_selected = 0xFF;
+            return;
+        }
+        for (std::size_t group = 0; group < kKeyGroups; ++group) {
+            const auto bit = static_cast<std::uint8_t>(1U << group);
+            if (!(mask & bit) && (m_selected & bit)) m_selectedAt[group] = at;
+        }
+        m_selected &= mask;
+    }
+
+    // A read of port 1 at: the AND of the settled selected groups' lines.
+    std::uint8_t read(std::uint64_t at) const noexcept {
+        std::uint8_t value = 0xFF;
+        for (std::size_t group = 0; group < kKeyGroups; ++group) {
+            if (!(m_selected & (1U << group)) && at - m_selectedAt[group] >= m_settle)
+                value &= m_lines[group];
+        }
+        return value;
+    }
+
+    void set(Key key, bool down) noexcept {
+        auto& lines = m_lines[static_cast<std::size_t>(key.group)];
+        const auto bit = static_cast<std::uint8_t>(1U << key.bit);
+        lines =
+            down ? static_cast<std::uint8_t>(lines & ~bit) : static_cast<std::uint8_t>(lines | bit);
+    }
+    bool down(Key key) const noexcept {
+        return !(m_lines[static_cast<std::size_t>(key.group)] & 1U << key.bit);
+    }
+    // Whether a key of port 1 is down.
+    bool anyDown() const noexcept {
+        return std::any_of(m_lines.begin(), m_lines.begin() + kKeyGroups,
+                           [](std::uint8_t lines) { return lines != 0xFF; });
+    }
+
+    // Scans the keys as the OS handler does at at: the scan code of a key that went down since
+    // the previous scan (0: none); group 6 is left selected.
+    int scan(std::uint64_t at) noexcept {
+        int newKey = 0;
+        for (std::size_t group = 0; group < kKeyGroups; ++group) {
+            const auto fresh = static_cast<std::uint8_t>(~m_lines[group] & m_scanned[group]);
+            for (int bit = 0; bit < 8 && newKey == 0; ++bit) {
+                if (fresh & (1U << bit)) newKey = scanCode({static_cast<int>(group), bit});
+            }
+            m_scanned[group] = m_lines[group];
+        }
+        select(0xFF, at);
+        select(kHandlerKeyGroup, at);
+        return newKey;
+    }
+
+  private:
+    std::uint8_t m_selected = 0xFF;
+    // Lines of groups 0-6; index 7 bit 0 is [ON].
+    std::array<std::uint8_t, kKeyGroups + 1> m_lines{0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0xFF, 0xFF, 0xFF, 0xFF};
+    std::array<std::uint64_t, kKeyGroups> m_selectedAt{};
+    std::array<std::uint8_t, kKeyGroups> m_scanned{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::uint64_t m_settle = kDefaultKeySettle * kRealPerSlowTState;
+};
+
 struct Machine::State {
     // Where a 16 KB bank of the address space reads from.
     struct Bank {
@@ -159,13 +231,7 @@ struct Machine::State {
     std::size_t interrupts = 0;
     std::mt19937 random;
 
-    std::uint8_t keyMask = 0xFF;
-    // Key lines of groups 0-6 (0 down); index 7 bit 0 is [ON].
-    std::array<std::uint8_t, kKeyGroups + 1> keyGroups{0xFF, 0xFF, 0xFF, 0xFF,
-                                                       0xFF, 0xFF, 0xFF, 0xFF};
-    std::array<std::uint64_t, kKeyGroups> selectedAt{};  // real time each group was selected
-    std::uint64_t keySettle = kDefaultKeySettle * kRealPerSlowTState;
-    std::array<std::uint8_t, kKeyGroups> lastScan{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    Keypad keypad;
     std::vector<KeyEvent> keyEvents;  // sorted by time, the next one first
     std::size_t nextKeyEvent = 0;
     std::multimap<std::size_t, Key> framePresses;
@@ -339,33 +405,12 @@ struct Machine::State {
         osWrite(os.apdSubTimer, static_cast<std::uint8_t>(powerDownTicks - (timer - 1) * 256));
     }
 
-    bool onUp() const { return (keyGroups[kKeyGroups] & 1) != 0; }
-
-    std::uint8_t keyRead(std::uint64_t at) const {
-        std::uint8_t value = 0xFF;
-        for (std::size_t group = 0; group < kKeyGroups; ++group) {
-            if (!(keyMask & (1U << group)) && at - selectedAt[group] >= keySettle)
-                value &= keyGroups[group];
-        }
-        return value;
-    }
-
-    void keySelect(std::uint8_t value, std::uint64_t at) {
-        if (value == 0xFF) {
-            keyMask = 0xFF;
-            return;
-        }
-        for (std::size_t group = 0; group < kKeyGroups; ++group) {
-            const auto bit = static_cast<std::uint8_t>(1U << group);
-            if (!(value & bit) && (keyMask & bit)) selectedAt[group] = at;
-        }
-        keyMask &= value;
-    }
+    bool onUp() const { return !keypad.down(kKeyOn); }
 
     std::uint8_t portRead(std::uint8_t port) {
         switch (port) {
             case 0x01:
-                return keyRead(accessTime());
+                return keypad.read(accessTime());
             case 0x02:
             case 0x20:
                 if (model == MachineModel::Ti83) {
@@ -401,7 +446,7 @@ struct Machine::State {
     void portWrite(std::uint8_t port, std::uint8_t value) {
         switch (port) {
             case 0x01:
-                keySelect(value, accessTime());
+                keypad.select(value, accessTime());
                 break;
             case 0x02:
                 if (model == MachineModel::Ti83) {
@@ -466,12 +511,9 @@ struct Machine::State {
     }
 
     void applyKey(Key key, bool down) {
-        auto& group = keyGroups[static_cast<std::size_t>(key.group)];
-        const auto bit = static_cast<std::uint8_t>(1U << key.bit);
         if (key.group == kKeyOn.group && down && onUp() && (interruptMask & kOnBit))
             interruptStatus |= kOnBit;
-        group =
-            down ? static_cast<std::uint8_t>(group & ~bit) : static_cast<std::uint8_t>(group | bit);
+        keypad.set(key, down);
     }
 
     void addKeyEvent(Key key, std::uint64_t at, bool down) {
@@ -510,24 +552,13 @@ struct Machine::State {
     // interrupts acknowledged, then ei and ret.
     void osInterrupt() {
         const OsAddresses& os = osAddresses(model);
-        bool anyDown = false;
-        int newKey = 0;
-        for (std::size_t group = 0; group < kKeyGroups; ++group) {
-            const std::uint8_t lines = keyGroups[group];
-            anyDown = anyDown || lines != 0xFF;
-            const auto fresh = static_cast<std::uint8_t>(~lines & lastScan[group]);
-            for (int bit = 0; bit < 8 && newKey == 0; ++bit) {
-                if (fresh & (1U << bit)) newKey = scanCode({static_cast<int>(group), bit});
-            }
-            lastScan[group] = lines;
-        }
+        const bool anyDown = keypad.anyDown();
+        const int newKey = keypad.scan(real);
         if (newKey != 0) {
             osWrite(os.kbdScanCode, static_cast<std::uint8_t>(newKey));
             setOsFlag(kKbdFlags, kKbdScr);
             reloadPowerDown();
         }
-        keyMask = kHandlerKeyGroup;
-        selectedAt[6] = real;
         if (interruptStatus & kOnBit) setOsFlag(kOnFlags, kOnInterrupt);
         const std::uint8_t apdBits = 1U << kApdAble | 1U << kApdRunning;
         if ((interruptStatus & kTimerBits) && (osFlags(kApdFlags) & apdBits) == apdBits) {
@@ -818,7 +849,7 @@ void Machine::setLcdGap(std::uint64_t tStatesAt6MHz) {
 }
 
 void Machine::setKeySettle(std::uint64_t tStatesAt6MHz) {
-    m_state->keySettle = tStatesAt6MHz * kRealPerSlowTState;
+    m_state->keypad.setSettle(tStatesAt6MHz * kRealPerSlowTState);
 }
 
 void Machine::setPowerDownTicks(std::uint32_t ticks) {
@@ -994,7 +1025,7 @@ ExitCheck Machine::exitCheck() const {
     check.scanCode = s.read(os.kbdScanCode);
     check.noKeyPending = check.scanCode == 0 && s.read(os.kbdKey) == 0 &&
                          s.read(os.kbdGetKy) == 0 && !(s.osFlags(kKbdFlags) & 1U << kKbdScr);
-    check.clearUp = (s.keyGroups[kKeyClear.group] & 1U << kKeyClear.bit) != 0;
+    check.clearUp = !s.keypad.down(kKeyClear);
     check.onClear = !(s.osFlags(kOnFlags) & 1U << kOnInterrupt);
     check.graphDraw = !s.graphChanged || (s.osFlags(kGraphFlags) & 1U << kGraphDraw) != 0;
     check.speedAtEntry = s.speedAtEntry;
