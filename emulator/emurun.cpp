@@ -97,20 +97,6 @@ std::string yesNo(bool value) {
     return value ? "yes" : "no";
 }
 
-// What the OS finds wrong after the program returned.
-std::string exitProblems(const ExitCheck& check, const CpuState& cpu) {
-    std::string text;
-    const auto add = [&](bool ok, const std::string& what) {
-        if (!ok) text += (text.empty() ? "" : ", ") + what;
-    };
-    add(check.stack, "SP " + hex4(cpu.sp) + " instead of " + hex4(kEntryStack + 2));
-    add(check.flags, "IY " + hex4(cpu.iy) + " instead of " + hex4(kOsFlags));
-    add(check.mode1, "interrupt mode " + std::to_string(cpu.im));
-    add(check.interrupts, "interrupts disabled");
-    add(check.screenClear, "the screen not cleared");
-    return text;
-}
-
 void writeCycles(const std::string& path, const std::vector<FrameTiming>& frames,
                  const std::vector<std::uint8_t>& codeTypes) {
     std::ostringstream csv;
@@ -600,11 +586,13 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
     out << "OS state restored: " << yesNo(result.returned && check.all()) << '\n';
 
     if (result.returned && !check.all())
-        fail("the OS state is not restored: " + exitProblems(check, machine.cpu()));
+        fail("the OS state is not restored: " + exitProblems(check));
     if (machine.lcd().gapViolations() > 0) {
-        fail(std::to_string(machine.lcd().gapViolations()) +
-             " LCD accesses came closer than 60 T-states, the first at T-state " +
-             std::to_string(machine.lcd().firstViolationAt()));
+        fail(std::to_string(machine.lcd().gapViolations()) + " LCD accesses came closer than " +
+             std::to_string(machine.lcd().accessGap() / kRealPerSlowTState) +
+             " T-states at 6 MHz, the first at " +
+             std::to_string(machine.lcd().firstViolationAt() / kRealPerSlowTState) +
+             " (real time in T-states at 6 MHz)");
     }
     if (result.returned && !options.pressClearAt && !decodeFault &&
         frames.size() != records.size()) {

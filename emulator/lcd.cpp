@@ -1,13 +1,19 @@
 #include "lcd.hpp"
 
+#include <algorithm>
+
 namespace emulator {
 
-Lcd::Lcd() : m_memory(static_cast<std::size_t>(kMemoryWidth) * kHeight, 0) {}
+Lcd::Lcd(std::uint64_t gap)
+    : m_memory(static_cast<std::size_t>(kMemoryWidth) * kHeight, 0), m_gap(gap) {}
 
 void Lcd::access(std::uint64_t now) {
-    if (m_accessed && now - m_lastAccess < kAccessGap) {
-        if (m_gapViolations == 0) m_firstViolationAt = now;
-        ++m_gapViolations;
+    if (m_accessed) {
+        m_smallestGap = std::min(m_smallestGap, now - m_lastAccess);
+        if (now - m_lastAccess < m_gap) {
+            if (m_gapViolations == 0) m_firstViolationAt = now;
+            ++m_gapViolations;
+        }
     }
     m_accessed = true;
     m_lastAccess = now;
@@ -59,7 +65,7 @@ void Lcd::writeCommand(std::uint8_t value, std::uint64_t now) {
 
 std::uint8_t Lcd::readStatus(std::uint64_t now) const {
     std::uint8_t status = 0;
-    if (m_accessed && now - m_lastAccess < kAccessGap) status |= 0x80;
+    if (m_accessed && now - m_lastAccess < m_gap) status |= 0x80;
     if (m_eightBit) status |= 0x40;
     if (m_displayOn) status |= 0x20;
     if (m_step == Step::ColumnLeft || m_step == Step::ColumnRight) status |= 0x02;

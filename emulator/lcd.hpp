@@ -8,19 +8,31 @@
 
 namespace emulator {
 
+// Real time counts in units of 1 / kRealTimeHz seconds: a T-state at 6 MHz is 5 of them, one at
+// 15 MHz 2, so both clocks count exactly.
+inline constexpr std::uint64_t kRealTimeHz = 30'000'000;
+inline constexpr std::uint64_t kRealPerSlowTState = 5;
+inline constexpr std::uint64_t kRealPerFastTState = 2;
+
 // The display driver of the 83 Plus: 120 x 64 pixels of memory behind two ports, of which the
-// screen shows the 96 leftmost columns, starting at the row set by the Z address. Times are
-// T-states of the CPU.
+// screen shows the 96 leftmost columns, starting at the row set by the Z address. Times are real
+// time, in units of 1 / kRealTimeHz seconds.
 class Lcd {
   public:
     static constexpr int kMemoryWidth = 120;
     static constexpr int kWidth = 96;
     static constexpr int kHeight = 64;
-    // Shortest gap the driver needs between two accesses: 10 microseconds at 6 MHz.
-    static constexpr std::uint64_t kAccessGap = 60;
+    // Shortest gap the driver needs between two accesses by default: 70 T-states at 6 MHz
+    // (11.7 microseconds: 10 guaranteed, and clocks run a little fast).
+    static constexpr std::uint64_t kAccessGap = 70 * kRealPerSlowTState;
 
-    // A driver after the OS start-up: 8-bit words, row auto-increment, display on, all light.
-    Lcd();
+    // A driver after the OS start-up: 8-bit words, row auto-increment, display on, all light;
+    // it needs gap between two accesses.
+    explicit Lcd(std::uint64_t gap = kAccessGap);
+
+    // The gap the driver needs between two accesses.
+    void setAccessGap(std::uint64_t gap) noexcept { m_gap = gap; }
+    std::uint64_t accessGap() const noexcept { return m_gap; }
 
     // A write to the command port (0x10) at T-state now.
     void writeCommand(std::uint8_t value, std::uint64_t now);
@@ -43,10 +55,12 @@ class Lcd {
     // Pixel x, y of the memory (not the screen), 1 dark.
     bool pixel(int x, int y) const;
 
-    // Accesses (command writes, data reads and writes) closer than kAccessGap to the one before.
+    // Accesses (command writes, data reads and writes) closer than accessGap() to the one before.
     std::size_t gapViolations() const noexcept { return m_gapViolations; }
-    // T-state of the first access that broke the gap; meaningful when gapViolations() > 0.
+    // Time of the first access that broke the gap; meaningful when gapViolations() > 0.
     std::uint64_t firstViolationAt() const noexcept { return m_firstViolationAt; }
+    // The shortest time seen between two accesses; UINT64_MAX before the second access.
+    std::uint64_t smallestGap() const noexcept { return m_smallestGap; }
 
     bool eightBitWords() const noexcept { return m_eightBit; }
     bool displayOn() const noexcept { return m_displayOn; }
@@ -74,6 +88,8 @@ class Lcd {
     int m_z = 0;
     int m_contrast = 0x30;
     std::uint8_t m_latch = 0;
+    std::uint64_t m_gap;
+    std::uint64_t m_smallestGap = UINT64_MAX;
     bool m_accessed = false;
     std::uint64_t m_lastAccess = 0;
     std::size_t m_gapViolations = 0;

@@ -16,8 +16,9 @@ namespace {
 
 constexpr std::uint64_t kNever = std::numeric_limits<std::uint64_t>::max();
 constexpr std::size_t kRamPages = 2;
-// Port 3 and 4 bits: the two timers' enable and status bits; status bit 3 set means the ON key
-// is up.
+// Port 3 and 4 bits: the [ON] interrupt, the two timers' enable and status bits; status bit 3
+// set means [ON] is up.
+constexpr std::uint8_t kOnBit = 0x01;
 constexpr std::uint8_t kTimerBits = 0x06;
 constexpr std::uint8_t kTimerOne = 0x02;
 constexpr std::uint8_t kOnKeyUp = 0x08;
@@ -25,6 +26,12 @@ constexpr std::uint8_t kOnKeyUp = 0x08;
 constexpr std::uint8_t kOsInterruptMask = 0x0B;
 // Port 6 and 7 values with either of these bits set map a RAM page.
 constexpr std::uint8_t kRamPageBits = 0xC0;
+// Port 2: bit 7 set where port 0x20 sets the CPU speed; bit 0 set: the batteries are good.
+constexpr std::uint8_t kPort2Plus = 0x01;
+constexpr std::uint8_t kPort2Fast = 0x81;
+// Port 1 groups, and the one the OS handler's scan leaves selected (no reset after it).
+constexpr std::size_t kKeyGroups = 7;
+constexpr std::uint8_t kHandlerKeyGroup = 0xBF;
 // The OS's screen state: text cursor and the text shadow of 8 rows of 16 characters.
 constexpr std::uint16_t kCurRow = 0x844B;
 constexpr std::uint16_t kCurCol = 0x844C;
@@ -32,6 +39,7 @@ constexpr std::uint16_t kTextShadow = 0x8508;
 constexpr std::size_t kTextShadowSize = 128;
 constexpr std::uint16_t kPlotSScreen = 0x9340;
 constexpr std::size_t kScreenBufferSize = 768;
+constexpr std::uint32_t kFullPowerDown = std::uint32_t{kApdReload} * 256;
 
 // The OS routines the emulated flash page 0 holds as real code, and their addresses.
 struct Routine {
@@ -39,22 +47,11 @@ struct Routine {
     std::vector<std::uint8_t> code;
 };
 
-// The TI-83's IM 1 handler: port 3 reads the status there, so the OS acknowledges the timer by
-// writing its mask without the timer bits, then with them.
+// The TI-83's: its interrupt handler runs as C++ (the byte only makes the address hold code).
 const std::vector<Routine>& ti83Routines() {
     static const std::vector<Routine> routines = {
-        {kInterruptHandler,
-         {0xF5,               // push af
-          0x3E, 0x09,         // ld a,mask without the timers
-          0xD3, 0x03,         // out (3),a
-          0x3E, 0x0B,         // ld a,mask
-          0xD3, 0x03,         // out (3),a
-          0xF1,               // pop af
-          0xFB,               // ei
-          0xC9}},             // ret
-        {kOsReturn, {0x76}},  // halt
+        {kInterruptHandler, {0xC9}}, {kOsReturn, {0x76}},  // halt
     };
-    static_assert(kOsInterruptMask == 0x0B);
     return routines;
 }
 
@@ -68,23 +65,9 @@ const std::vector<Routine>& osRoutines() {
           0x20, 0xFD,  // jr nz,-3
           0xF1,        // pop af
           0xC9}},      // ret
-        // Answered in C++ before it runs; the byte only makes the address hold code.
+        // Answered in C++ before they run; the byte only makes the address hold code.
         {kBcallEntry, {0xC9}},
-        // IM 1 handler: acknowledges the timers by clearing their bits in port 3, then restores
-        // the mask so they interrupt again.
-        {kInterruptHandler,
-         {0xF5,        // push af
-          0xC5,        // push bc
-          0xDB, 0x03,  // in a,(3)
-          0x47,        // ld b,a
-          0xE6, 0xF9,  // and 0xF9
-          0xD3, 0x03,  // out (3),a
-          0x78,        // ld a,b
-          0xD3, 0x03,  // out (3),a
-          0xC1,        // pop bc
-          0xF1,        // pop af
-          0xFB,        // ei
-          0xC9}},      // ret
+        {kInterruptHandler, {0xC9}},
         // Reached when the program returns; the run ends before it executes.
         {kOsReturn, {0x76}},  // halt
     };
@@ -94,6 +77,12 @@ const std::vector<Routine>& osRoutines() {
 std::string hex4(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFU);
+    return text;
+}
+
+std::string hex2(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", value & 0xFFU);
     return text;
 }
 
@@ -121,6 +110,78 @@ Z80_REG_T z80Register(Register r) {
 
 }  // namespace
 
+// The keypad behind port 1: seven groups of eight key lines (0 down), read through the groups
+// selected, and [ON] beside them. Times are real time.
+class Keypad {
+  public:
+    // Key lines read as up until this long after their group was selected.
+    void setSettle(std::uint64_t settle) noexcept { m_settle = settle; }
+
+    // A write of mask to port 1 at: 0xFF deselects every group, any other mask adds the groups
+    // whose bits are 0 to those selected.
+    void select(std::uint8_t mask, std::uint64_t at) noexcept {
+        if (mask == 0xFF) {
+            m_selected = 0xFF;
+            return;
+        }
+        for (std::size_t group = 0; group < kKeyGroups; ++group) {
+            const auto bit = static_cast<std::uint8_t>(1U << group);
+            if (!(mask & bit) && (m_selected & bit)) m_selectedAt[group] = at;
+        }
+        m_selected &= mask;
+    }
+
+    // A read of port 1 at: the AND of the settled selected groups' lines.
+    std::uint8_t read(std::uint64_t at) const noexcept {
+        std::uint8_t value = 0xFF;
+        for (std::size_t group = 0; group < kKeyGroups; ++group) {
+            if (!(m_selected & (1U << group)) && at - m_selectedAt[group] >= m_settle)
+                value &= m_lines[group];
+        }
+        return value;
+    }
+
+    void set(Key key, bool down) noexcept {
+        auto& lines = m_lines[static_cast<std::size_t>(key.group)];
+        const auto bit = static_cast<std::uint8_t>(1U << key.bit);
+        lines =
+            down ? static_cast<std::uint8_t>(lines & ~bit) : static_cast<std::uint8_t>(lines | bit);
+    }
+    bool down(Key key) const noexcept {
+        return !(m_lines[static_cast<std::size_t>(key.group)] & 1U << key.bit);
+    }
+    // Whether a key of port 1 is down.
+    bool anyDown() const noexcept {
+        return std::any_of(m_lines.begin(), m_lines.begin() + kKeyGroups,
+                           [](std::uint8_t lines) { return lines != 0xFF; });
+    }
+
+    // Scans the keys as the OS handler does at at: the scan code of a key that went down since
+    // the previous scan (0: none); group 6 is left selected.
+    int scan(std::uint64_t at) noexcept {
+        int newKey = 0;
+        for (std::size_t group = 0; group < kKeyGroups; ++group) {
+            const auto fresh = static_cast<std::uint8_t>(~m_lines[group] & m_scanned[group]);
+            for (int bit = 0; bit < 8 && newKey == 0; ++bit) {
+                if (fresh & (1U << bit)) newKey = scanCode({static_cast<int>(group), bit});
+            }
+            m_scanned[group] = m_lines[group];
+        }
+        select(0xFF, at);
+        select(kHandlerKeyGroup, at);
+        return newKey;
+    }
+
+  private:
+    std::uint8_t m_selected = 0xFF;
+    // Lines of groups 0-6; index 7 bit 0 is [ON].
+    std::array<std::uint8_t, kKeyGroups + 1> m_lines{0xFF, 0xFF, 0xFF, 0xFF,
+                                                     0xFF, 0xFF, 0xFF, 0xFF};
+    std::array<std::uint64_t, kKeyGroups> m_selectedAt{};
+    std::array<std::uint8_t, kKeyGroups> m_scanned{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    std::uint64_t m_settle = kDefaultKeySettle * kRealPerSlowTState;
+};
+
 struct Machine::State {
     // Where a 16 KB bank of the address space reads from.
     struct Bank {
@@ -129,7 +190,7 @@ struct Machine::State {
         std::size_t ramOffset = 0;  // offset into ram when !flash
     };
     struct KeyEvent {
-        std::uint64_t at;
+        std::uint64_t at;  // real time
         Key key;
         bool down;
     };
@@ -150,36 +211,51 @@ struct Machine::State {
     std::size_t extraFirst = 0;  // TI-83: more code, as offsets into ram
     std::size_t extraEnd = 0;
 
-    Lcd lcd;
-    std::uint64_t now = 0;
+    Lcd lcd{kDefaultLcdGap * kRealPerSlowTState};
+    std::uint64_t now = 0;   // T-states
+    std::uint64_t real = 0;  // real time
     std::uint64_t stepStart = 0;
+    std::uint64_t realStepStart = 0;
+    std::uint64_t perTState = kRealPerSlowTState;  // real time a T-state takes at this speed
+    std::uint64_t stepPerTState = kRealPerSlowTState;
+    std::uint8_t speedPort = 0;
     std::string fault;
 
     double timerHz = 0;
-    std::uint64_t tickBase = 0;  // T-state the current rate started at
+    std::uint64_t tickBase = 0;  // real time the current rate started at
     std::uint64_t tickIndex = 0;
     std::uint64_t nextTick = kNever;
-    std::uint64_t eventAt = 0;  // the run loop looks at the events from this T-state on
+    std::uint64_t eventAt = 0;  // the run loop looks at the events from this real time on
     std::uint8_t interruptMask = kOsInterruptMask;
     std::uint8_t interruptStatus = 0;
     std::size_t interrupts = 0;
     std::mt19937 random;
 
-    std::uint8_t keyMask = 0xFF;
-    std::array<std::uint8_t, 7> keyGroups{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    Keypad keypad;
     std::vector<KeyEvent> keyEvents;  // sorted by time, the next one first
     std::size_t nextKeyEvent = 0;
     std::multimap<std::size_t, Key> framePresses;
+    std::size_t pressedFrames = 0;  // frames whose presses were made
+
+    std::uint32_t powerDownTicks = kFullPowerDown;
+    bool graphChanged = false;
+    bool started = false;
+    std::uint8_t apdAtEntry = 0;
+    std::uint8_t indicatorAtEntry = 0;
+    std::uint8_t speedAtEntry = 0;
 
     bool haveLabels = false;
+    bool haveWaitedLabel = false;
     std::uint16_t frameBegin = 0;
     std::uint16_t frameShown = 0;
-    bool inFrame = false;
-    std::uint64_t beginAt = 0;
+    std::uint16_t frameWaited = 0;
+    bool usedStarted = false;  // the current frame's used time runs
+    std::uint64_t usedFrom = 0;
+    std::uint64_t realUsedFrom = 0;
     std::vector<FrameTiming> frames;
     std::function<void(const FrameTiming&)> frameCallback;
 
-    std::uint64_t tickPeriod = 0;
+    std::uint64_t tickPeriod = 0;  // real time
     std::uint64_t nextSample = kNever;
     std::function<void(std::uint64_t)> tickCallback;
 
@@ -191,12 +267,23 @@ struct Machine::State {
     std::vector<std::uint16_t> bcallsMade;
     std::uint16_t entrySp = kEntryStack;
 
+    bool plusFamily() const { return model != MachineModel::Ti83; }
+
     void setFault(std::string message) {
         if (fault.empty()) fault = std::move(message);
     }
 
+    std::string pcText() const { return " (PC " + hex4(z80ex_get_reg(cpu, regPC)) + ")"; }
+
+    // Charges T-states at the current clock.
+    void advance(std::uint64_t tStates) {
+        now += tStates;
+        real += tStates * perTState;
+    }
+
+    // The real time of the port access the current instruction makes.
     std::uint64_t accessTime() const {
-        return stepStart + static_cast<std::uint64_t>(z80ex_op_tstate(cpu));
+        return realStepStart + static_cast<std::uint64_t>(z80ex_op_tstate(cpu)) * stepPerTState;
     }
 
     Bank bankFor(std::uint8_t port) {
@@ -233,12 +320,29 @@ struct Machine::State {
         const Bank& bank = banks[address >> 14];
         if (bank.flash) {
             setFault("write of " + std::to_string(value) + " to flash at " + hex4(address) +
-                     " (PC " + hex4(z80ex_get_reg(cpu, regPC)) + ")");
+                     pcText());
             return;
         }
         const std::size_t offset = address & (kPageSize - 1);
         bank.bytes[offset] = value;
         cpuWritten[bank.ramOffset + offset] = true;
+        if (static_cast<std::uint16_t>(address - osAddresses(model).plotSScreen) <
+            kScreenBufferSize)
+            graphChanged = true;
+    }
+
+    // The OS's own write to RAM where the address is mapped now.
+    void osWrite(std::uint16_t address, std::uint8_t value) {
+        const Bank& bank = banks[address >> 14];
+        if (!bank.flash) bank.bytes[address & (kPageSize - 1)] = value;
+    }
+
+    std::uint8_t osFlags(std::uint8_t offset) const {
+        return read(static_cast<std::uint16_t>(kOsFlags + offset));
+    }
+    void setOsFlag(std::uint8_t offset, int bit) {
+        osWrite(static_cast<std::uint16_t>(kOsFlags + offset),
+                static_cast<std::uint8_t>(osFlags(offset) | 1U << bit));
     }
 
     // Whether an instruction may start at address: an OS routine, the program's code, or RAM
@@ -247,7 +351,7 @@ struct Machine::State {
         const Bank& bank = banks[address >> 14];
         if (address < kPageSize) return romCode[address];
         if (address < 0x8000 || bank.flash) return false;
-        if (address >= 0xC000 && model == MachineModel::Ti83Plus) return false;
+        if (address >= 0xC000 && plusFamily()) return false;
         const std::size_t offset = bank.ramOffset + (address & (kPageSize - 1));
         return (offset >= programFirst && offset < programEnd) ||
                (offset >= extraFirst && offset < extraEnd) || cpuWritten[offset];
@@ -258,29 +362,74 @@ struct Machine::State {
         return banks[address >> 14].ramOffset + (address & (kPageSize - 1));
     }
 
-    std::uint8_t keyRead() const {
-        std::uint8_t value = 0xFF;
-        for (std::size_t group = 0; group < keyGroups.size(); ++group) {
-            if (!(keyMask & (1U << group))) value &= keyGroups[group];
-        }
-        return value;
+    // The entry state the OS gives a program it starts.
+    void enterProgram(std::uint16_t pc) {
+        const std::uint8_t back[] = {kOsReturn & 0xFF, kOsReturn >> 8};
+        owner->writeRam(kEntryStack, back);
+        entrySp = kEntryStack;
+        z80ex_reset(cpu);
+        z80ex_set_reg(cpu, regPC, pc);
+        z80ex_set_reg(cpu, regSP, kEntryStack);
+        z80ex_set_reg(cpu, regIY, kOsFlags);
+        z80ex_set_reg(cpu, regIM, 1);
+        z80ex_set_reg(cpu, regIFF1, 1);
+        z80ex_set_reg(cpu, regIFF2, 1);
+        // The OS runs programs with auto power-down counting and its run indicator on; an OS
+        // may leave the 84 Plus at 15 MHz.
+        setOsFlag(kApdFlags, kApdAble);
+        setOsFlag(kApdFlags, kApdRunning);
+        setOsFlag(kIndicFlags, kIndicRun);
+        setSpeed(model == MachineModel::Ti84Plus ? 1 : 0);
     }
+
+    void setSpeed(std::uint8_t value) {
+        speedPort = value;
+        perTState = (value & 3) != 0 ? kRealPerFastTState : kRealPerSlowTState;
+    }
+
+    // Notes the state the exit check compares with, as the program starts.
+    void startRun() {
+        if (started) return;
+        started = true;
+        apdAtEntry = osFlags(kApdFlags) & (1U << kApdAble | 1U << kApdRunning);
+        indicatorAtEntry = osFlags(kIndicFlags) & 1U << kIndicRun;
+        speedAtEntry = speedPort;
+        reloadPowerDown();
+    }
+
+    // Sets the auto power-down count to powerDownTicks ticks, as a key press does.
+    void reloadPowerDown() {
+        const OsAddresses& os = osAddresses(model);
+        const std::uint32_t timer = (powerDownTicks - 1) / 256 + 1;
+        osWrite(os.apdTimer, static_cast<std::uint8_t>(timer));
+        osWrite(os.apdSubTimer, static_cast<std::uint8_t>(powerDownTicks - (timer - 1) * 256));
+    }
+
+    bool onUp() const { return !keypad.down(kKeyOn); }
 
     std::uint8_t portRead(std::uint8_t port) {
         switch (port) {
             case 0x01:
-                return keyRead();
+                return keypad.read(accessTime());
+            case 0x02:
+            case 0x20:
+                if (model == MachineModel::Ti83) {
+                    setFault("read of port " + hex2(port) +
+                             ", which a TI-83 program has no use for" + pcText());
+                    return 0xFF;
+                }
+                if (port == 0x20) return model == MachineModel::Ti84Plus ? speedPort : 0xFF;
+                return model == MachineModel::Ti84Plus ? kPort2Fast : kPort2Plus;
             case 0x03:
                 if (model == MachineModel::Ti83)
-                    return static_cast<std::uint8_t>(interruptStatus | kOnKeyUp);
+                    return static_cast<std::uint8_t>(interruptStatus | (onUp() ? kOnKeyUp : 0));
                 return interruptMask;
             case 0x04:
                 if (model == MachineModel::Ti83) {
-                    setFault("read of port 4, which the TI-83 does not define (PC " +
-                             hex4(z80ex_get_reg(cpu, regPC)) + ")");
+                    setFault("read of port 4, which the TI-83 does not define" + pcText());
                     return 0xFF;
                 }
-                return static_cast<std::uint8_t>(interruptStatus | kOnKeyUp);
+                return static_cast<std::uint8_t>(interruptStatus | (onUp() ? kOnKeyUp : 0));
             case 0x06:
                 return port6;
             case 0x07:
@@ -297,7 +446,12 @@ struct Machine::State {
     void portWrite(std::uint8_t port, std::uint8_t value) {
         switch (port) {
             case 0x01:
-                keyMask = value;
+                keypad.select(value, accessTime());
+                break;
+            case 0x02:
+                if (model == MachineModel::Ti83) {
+                    setFault("write to port 0x02, which a TI-83 program has no use for" + pcText());
+                }
                 break;
             case 0x03:
                 interruptMask = value;
@@ -305,16 +459,13 @@ struct Machine::State {
                 interruptStatus &= value;
                 break;
             case 0x04:
-                setTimerRate(model == MachineModel::Ti83 ? kTi83TimerRates[(value >> 1) & 3]
-                                                         : kTimerRates[(value >> 1) & 3],
-                             accessTime());
+                setTimerRate(timerRates(model)[(value >> 1) & 3], accessTime());
                 break;
             case 0x06:
             case 0x07:
                 if (model == MachineModel::Ti83) {
                     setFault("write to port " + std::to_string(port) +
-                             ", which pages memory on the 83 Plus only (PC " +
-                             hex4(z80ex_get_reg(cpu, regPC)) + ")");
+                             ", which pages memory on the 83 Plus only" + pcText());
                     break;
                 }
                 (port == 0x06 ? port6 : port7) = value;
@@ -325,6 +476,16 @@ struct Machine::State {
                 break;
             case 0x11:
                 lcd.writeData(value, accessTime());
+                break;
+            case 0x20:
+                if (model != MachineModel::Ti84Plus) {
+                    setFault("write of " + hex2(value) +
+                             " to port 0x20, which sets the CPU speed on the TI-83 Plus SE and "
+                             "TI-84 Plus only (port 2 bit 7 tells)" +
+                             pcText());
+                    break;
+                }
+                setSpeed(value);
                 break;
             default:
                 break;
@@ -346,14 +507,20 @@ struct Machine::State {
         }
         nextTick = tickBase + static_cast<std::uint64_t>(
                                   std::llround(static_cast<double>(tickIndex + 1) *
-                                               static_cast<double>(kClockHz) / timerHz));
+                                               static_cast<double>(kRealTimeHz) / timerHz));
     }
 
     void applyKey(Key key, bool down) {
-        auto& group = keyGroups[static_cast<std::size_t>(key.group)];
-        const auto bit = static_cast<std::uint8_t>(1U << key.bit);
-        group =
-            down ? static_cast<std::uint8_t>(group & ~bit) : static_cast<std::uint8_t>(group | bit);
+        if (key.group == kKeyOn.group && down && onUp() && (interruptMask & kOnBit))
+            interruptStatus |= kOnBit;
+        keypad.set(key, down);
+    }
+
+    void addKeyEvent(Key key, std::uint64_t at, bool down) {
+        keyEvents.push_back({at, key, down});
+        std::stable_sort(keyEvents.begin() + static_cast<std::ptrdiff_t>(nextKeyEvent),
+                         keyEvents.end(), [](const auto& a, const auto& b) { return a.at < b.at; });
+        eventAt = std::min(eventAt, at);
     }
 
     std::uint64_t nextEvent() const {
@@ -363,44 +530,108 @@ struct Machine::State {
     }
 
     void handleEvents() {
-        while (now >= nextTick) {
+        while (real >= nextTick) {
             if (interruptMask & kTimerOne) interruptStatus |= kTimerOne;
             ++tickIndex;
             scheduleTick();
         }
-        while (nextKeyEvent < keyEvents.size() && keyEvents[nextKeyEvent].at <= now) {
+        while (nextKeyEvent < keyEvents.size() && keyEvents[nextKeyEvent].at <= real) {
             applyKey(keyEvents[nextKeyEvent].key, keyEvents[nextKeyEvent].down);
             ++nextKeyEvent;
         }
-        while (now >= nextSample) {
+        while (real >= nextSample) {
             const std::uint64_t at = nextSample;
             nextSample += tickPeriod;
-            tickCallback(at);
+            tickCallback(at / kRealPerSlowTState);
         }
     }
 
+    // The OS interrupt handler's effects, as it runs at 0x0038 with IY = kOsFlags: the keypad
+    // scanned (a new key's scan code left in kbdScanCode, group 0xBF left selected), [ON]
+    // latched, auto power-down counted on a timer tick, the shadow registers clobbered, the
+    // interrupts acknowledged, then ei and ret.
+    void osInterrupt() {
+        const OsAddresses& os = osAddresses(model);
+        const bool anyDown = keypad.anyDown();
+        const int newKey = keypad.scan(real);
+        if (newKey != 0) {
+            osWrite(os.kbdScanCode, static_cast<std::uint8_t>(newKey));
+            setOsFlag(kKbdFlags, kKbdScr);
+            reloadPowerDown();
+        }
+        if (interruptStatus & kOnBit) setOsFlag(kOnFlags, kOnInterrupt);
+        const std::uint8_t apdBits = 1U << kApdAble | 1U << kApdRunning;
+        if ((interruptStatus & kTimerBits) && (osFlags(kApdFlags) & apdBits) == apdBits) {
+            const auto sub = static_cast<std::uint8_t>(read(os.apdSubTimer) - 1);
+            osWrite(os.apdSubTimer, sub);
+            if (sub == 0) {
+                const auto timer = static_cast<std::uint8_t>(read(os.apdTimer) - 1);
+                osWrite(os.apdTimer, timer);
+                if (timer == 0) setFault("the calculator switched itself off");
+            }
+        }
+        for (Z80_REG_T r : {regAF_, regBC_, regDE_, regHL_})
+            z80ex_set_reg(cpu, r, static_cast<std::uint16_t>(random()));
+        interruptStatus &= static_cast<std::uint8_t>(~(kTimerBits | kOnBit));
+        advance(anyDown ? kHandlerKeyCost : kHandlerIdleCost);
+        const std::uint16_t sp = reg(regSP);
+        z80ex_set_reg(
+            cpu, regPC,
+            static_cast<std::uint16_t>(read(sp) | read(static_cast<std::uint16_t>(sp + 1)) << 8));
+        z80ex_set_reg(cpu, regSP, static_cast<std::uint16_t>(sp + 2));
+        z80ex_set_reg(cpu, regIFF1, 1);
+        z80ex_set_reg(cpu, regIFF2, 1);
+    }
+
+    // A frame's used time starts here unless it already has.
+    void startUsed() {
+        if (usedStarted) return;
+        usedStarted = true;
+        usedFrom = now;
+        realUsedFrom = real;
+        if (!frames.empty()) {
+            frames.back().waited = now - frames.back().shown;
+            frames.back().realWaited = real - frames.back().realShown;
+        }
+    }
+
+    void reachFrameWaited() {
+        if (!frames.empty()) startUsed();  // frame 0 starts at frame_begin
+    }
+
     void reachFrameBegin() {
-        if (!frames.empty() && !inFrame) frames.back().waited = now - frames.back().shown;
-        inFrame = true;
-        beginAt = now;
+        startUsed();
+        if (pressedFrames > frames.size()) return;
+        pressedFrames = frames.size() + 1;
         const auto [first, last] = framePresses.equal_range(frames.size());
-        for (auto it = first; it != last; ++it)
+        for (auto it = first; it != last; ++it) {
             applyKey(it->second, true);
+            addKeyEvent(it->second, real + kFramePressLength * kRealPerSlowTState, false);
+        }
     }
 
     void reachFrameShown() {
         FrameTiming timing;
         timing.frame = frames.size();
-        timing.begin = inFrame ? beginAt : (frames.empty() ? 0 : frames.back().shown);
+        if (usedStarted) {
+            timing.begin = usedFrom;
+            timing.realBegin = realUsedFrom;
+        } else if (!frames.empty()) {
+            timing.begin = frames.back().shown;
+            timing.realBegin = frames.back().realShown;
+        }
         timing.shown = now;
-        inFrame = false;
+        timing.realShown = real;
+        usedStarted = false;
         frames.push_back(timing);
         if (frameCallback) frameCallback(frames.back());
     }
 
     void endFrames() {
-        if (!frames.empty() && !inFrame && frames.back().waited == 0)
+        if (!frames.empty() && !usedStarted && frames.back().waited == 0) {
             frames.back().waited = now - frames.back().shown;
+            frames.back().realWaited = real - frames.back().realShown;
+        }
     }
 
     std::uint16_t reg(Z80_REG_T r) const { return z80ex_get_reg(cpu, r); }
@@ -421,7 +652,7 @@ struct Machine::State {
         z80ex_set_reg(cpu, regSP, static_cast<std::uint16_t>(sp + 2));
         z80ex_set_reg(cpu, regPC, static_cast<std::uint16_t>(back + 2));
         entry->second.call(*owner);
-        now += entry->second.cost;
+        advance(entry->second.cost);
     }
 
     // A TI-83 OS call: the program called address; answered, it returns to the caller.
@@ -434,7 +665,7 @@ struct Machine::State {
             static_cast<std::uint16_t>(read(sp) | read(static_cast<std::uint16_t>(sp + 1)) << 8));
         z80ex_set_reg(cpu, regSP, static_cast<std::uint16_t>(sp + 2));
         entry->second.call(*owner);
-        now += entry->second.cost;
+        advance(entry->second.cost);
     }
 
     // The callbacks of the Z80 emulation; user is the State.
@@ -481,6 +712,7 @@ Machine::Machine(double timerHz, std::uint32_t seed, MachineModel model)
         kGrBufClr,
         [](Machine& machine) {
             machine.writeRam(kPlotSScreen, std::vector<std::uint8_t>(kScreenBufferSize, 0));
+            machine.m_state->graphChanged = true;
         },
         16'200);
     setBcall(
@@ -516,16 +748,7 @@ void Machine::loadProgram(std::span<const std::uint8_t> code) {
     writeRam(kProgramStart, code);
     s.programFirst = s.banks[2].ramOffset + (kProgramStart & (kPageSize - 1));
     s.programEnd = s.programFirst + code.size();
-    const std::uint8_t back[] = {kOsReturn & 0xFF, kOsReturn >> 8};
-    writeRam(kEntryStack, back);
-    s.entrySp = kEntryStack;
-    z80ex_reset(s.cpu);
-    z80ex_set_reg(s.cpu, regPC, kProgramStart);
-    z80ex_set_reg(s.cpu, regSP, kEntryStack);
-    z80ex_set_reg(s.cpu, regIY, kOsFlags);
-    z80ex_set_reg(s.cpu, regIM, 1);
-    z80ex_set_reg(s.cpu, regIFF1, 1);
-    z80ex_set_reg(s.cpu, regIFF2, 1);
+    s.enterProgram(kProgramStart);
 }
 
 void Machine::startProgram(std::uint16_t entry, std::uint16_t entryEnd, std::uint16_t first,
@@ -535,16 +758,7 @@ void Machine::startProgram(std::uint16_t entry, std::uint16_t entryEnd, std::uin
     s.programEnd = s.programFirst + static_cast<std::uint16_t>(entryEnd - entry);
     s.extraFirst = s.ramOffset(first);
     s.extraEnd = s.extraFirst + static_cast<std::uint16_t>(end - first);
-    const std::uint8_t back[] = {kOsReturn & 0xFF, kOsReturn >> 8};
-    writeRam(kEntryStack, back);
-    s.entrySp = kEntryStack;
-    z80ex_reset(s.cpu);
-    z80ex_set_reg(s.cpu, regPC, entry);
-    z80ex_set_reg(s.cpu, regSP, kEntryStack);
-    z80ex_set_reg(s.cpu, regIY, kOsFlags);
-    z80ex_set_reg(s.cpu, regIM, 1);
-    z80ex_set_reg(s.cpu, regIFF1, 1);
-    z80ex_set_reg(s.cpu, regIFF2, 1);
+    s.enterProgram(entry);
 }
 
 MachineModel Machine::model() const noexcept {
@@ -598,22 +812,48 @@ void Machine::setFrameLabels(std::uint16_t frameBegin, std::uint16_t frameShown)
     m_state->frameShown = frameShown;
 }
 
+void Machine::setFrameLabels(std::uint16_t frameBegin, std::uint16_t frameShown,
+                             std::uint16_t frameWaited) {
+    setFrameLabels(frameBegin, frameShown);
+    m_state->haveWaitedLabel = true;
+    m_state->frameWaited = frameWaited;
+}
+
 void Machine::pressKey(Key key, std::uint64_t at) {
-    auto& events = m_state->keyEvents;
-    events.push_back({at, key, true});
-    std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(m_state->nextKeyEvent),
-                     events.end(), [](const auto& a, const auto& b) { return a.at < b.at; });
+    m_state->addKeyEvent(key, at * kRealPerSlowTState, true);
 }
 
 void Machine::releaseKey(Key key, std::uint64_t at) {
-    auto& events = m_state->keyEvents;
-    events.push_back({at, key, false});
-    std::stable_sort(events.begin() + static_cast<std::ptrdiff_t>(m_state->nextKeyEvent),
-                     events.end(), [](const auto& a, const auto& b) { return a.at < b.at; });
+    m_state->addKeyEvent(key, at * kRealPerSlowTState, false);
+}
+
+void Machine::holdKey(Key key) {
+    m_state->addKeyEvent(key, 0, true);
 }
 
 void Machine::pressKeyAtFrame(Key key, std::size_t frame) {
     m_state->framePresses.emplace(frame, key);
+}
+
+void Machine::pressOn(std::uint64_t at) {
+    pressKey(kKeyOn, at);
+    releaseKey(kKeyOn, at + kFramePressLength);
+}
+
+void Machine::pressOnAtFrame(std::size_t frame) {
+    pressKeyAtFrame(kKeyOn, frame);
+}
+
+void Machine::setLcdGap(std::uint64_t tStatesAt6MHz) {
+    m_state->lcd.setAccessGap(tStatesAt6MHz * kRealPerSlowTState);
+}
+
+void Machine::setKeySettle(std::uint64_t tStatesAt6MHz) {
+    m_state->keypad.setSettle(tStatesAt6MHz * kRealPerSlowTState);
+}
+
+void Machine::setPowerDownTicks(std::uint32_t ticks) {
+    m_state->powerDownTicks = std::clamp<std::uint32_t>(ticks, 1, 255 * 256);
 }
 
 void Machine::setBcall(std::uint16_t address, Bcall call, std::uint64_t cost) {
@@ -626,30 +866,35 @@ void Machine::onFrameShown(std::function<void(const FrameTiming&)> callback) {
 
 void Machine::onTick(std::uint64_t period, std::function<void(std::uint64_t)> callback) {
     State& s = *m_state;
-    s.tickPeriod = period;
+    s.tickPeriod = period * kRealPerSlowTState;
     s.tickCallback = std::move(callback);
-    s.nextSample = period == 0 || !s.tickCallback ? kNever : (s.now / period + 1) * period;
+    s.nextSample =
+        period == 0 || !s.tickCallback ? kNever : (s.real / s.tickPeriod + 1) * s.tickPeriod;
 }
 
 RunResult Machine::run(std::uint64_t tStateLimit) {
     State& s = *m_state;
     RunResult result;
+    s.startRun();
+    const std::uint64_t limit =
+        tStateLimit > kNever / kRealPerSlowTState ? kNever : tStateLimit * kRealPerSlowTState;
     s.eventAt = s.nextEvent();
     while (s.fault.empty()) {
-        if (s.now >= tStateLimit) {
-            s.setFault("the T-state limit of " + std::to_string(tStateLimit) + " was reached");
+        if (s.real >= limit) {
+            s.setFault("the T-state limit of " + std::to_string(tStateLimit) +
+                       " (real time at 6 MHz) was reached");
             break;
         }
-        if (s.now >= s.eventAt) {
+        if (s.real >= s.eventAt) {
             s.handleEvents();
             s.eventAt = s.nextEvent();
         }
         if (z80ex_last_op_type(s.cpu) == 0) {
-            if ((s.interruptStatus & s.interruptMask & kTimerBits) != 0) {
+            if ((s.interruptStatus & s.interruptMask & (kTimerBits | kOnBit)) != 0) {
                 const int taken = z80ex_int(s.cpu);
                 if (taken > 0) {
                     ++s.interrupts;
-                    s.now += static_cast<std::uint64_t>(taken);
+                    s.advance(static_cast<std::uint64_t>(taken));
                     continue;
                 }
             }
@@ -658,7 +903,7 @@ RunResult Machine::run(std::uint64_t tStateLimit) {
                 result.returned = true;
                 break;
             }
-            if (s.model == MachineModel::Ti83Plus && pc == kBcallEntry) {
+            if (s.plusFamily() && pc == kBcallEntry) {
                 s.bcall();
                 continue;
             }
@@ -670,13 +915,17 @@ RunResult Machine::run(std::uint64_t tStateLimit) {
                 s.directCall(pc);
                 continue;
             }
+            if (pc == kInterruptHandler) {
+                if (s.reg(regIY) != kOsFlags) {
+                    s.setFault("the OS interrupt handler ran with IY = " + hex4(s.reg(regIY)) +
+                               " instead of " + hex4(kOsFlags));
+                    break;
+                }
+                s.osInterrupt();
+                continue;
+            }
             if (!s.executable(pc)) {
                 s.setFault("code ran at " + hex4(pc) + ", outside the program and the OS routines");
-                break;
-            }
-            if (pc == kInterruptHandler && s.reg(regIY) != kOsFlags) {
-                s.setFault("the OS interrupt handler ran with IY = " + hex4(s.reg(regIY)) +
-                           " instead of " + hex4(kOsFlags));
                 break;
             }
             if (z80ex_doing_halt(s.cpu) && !s.reg(regIFF1)) {
@@ -685,21 +934,35 @@ RunResult Machine::run(std::uint64_t tStateLimit) {
                 break;
             }
             if (s.haveLabels && !z80ex_doing_halt(s.cpu)) {
+                if (s.haveWaitedLabel && pc == s.frameWaited) s.reachFrameWaited();
                 if (pc == s.frameBegin) s.reachFrameBegin();
                 if (pc == s.frameShown) s.reachFrameShown();
             }
         }
         s.stepStart = s.now;
-        s.now += static_cast<std::uint64_t>(z80ex_step(s.cpu));
+        s.realStepStart = s.real;
+        s.stepPerTState = s.perTState;
+        const auto t = static_cast<std::uint64_t>(z80ex_step(s.cpu));
+        s.now += t;
+        s.real += t * s.stepPerTState;
     }
     s.endFrames();
     result.fault = s.fault;
     result.tStates = s.now;
+    result.realTime = s.real;
     return result;
 }
 
 std::uint64_t Machine::tStates() const noexcept {
     return m_state->now;
+}
+
+std::uint64_t Machine::realTime() const noexcept {
+    return m_state->real;
+}
+
+std::uint64_t Machine::clockHz() const noexcept {
+    return m_state->perTState == kRealPerFastTState ? kFastClockHz : kClockHz;
 }
 
 CpuState Machine::cpu() const {
@@ -742,8 +1005,13 @@ const std::vector<std::uint16_t>& Machine::bcalls() const noexcept {
 ExitCheck Machine::exitCheck() const {
     const State& s = *m_state;
     const CpuState state = cpu();
+    const OsAddresses& os = osAddresses(s.model);
     ExitCheck check;
-    check.stack = state.sp == static_cast<std::uint16_t>(s.entrySp + 2);
+    check.sp = state.sp;
+    check.expectedSp = static_cast<std::uint16_t>(s.entrySp + 2);
+    check.iy = state.iy;
+    check.im = state.im;
+    check.stack = state.sp == check.expectedSp;
     check.flags = state.iy == kOsFlags;
     check.mode1 = state.im == 1;
     check.interrupts = state.iff1;
@@ -751,7 +1019,72 @@ ExitCheck Machine::exitCheck() const {
     check.screenClear =
         s.lcd.displayOn() && std::all_of(picture.bytes().begin(), picture.bytes().end(),
                                          [](std::uint8_t b) { return b == 0; });
+    check.apdFlagsAtEntry = s.apdAtEntry;
+    check.apdFlagsAtExit = s.osFlags(kApdFlags) & (1U << kApdAble | 1U << kApdRunning);
+    check.powerDown = check.apdFlagsAtExit == check.apdFlagsAtEntry;
+    check.scanCode = s.read(os.kbdScanCode);
+    check.noKeyPending = check.scanCode == 0 && s.read(os.kbdKey) == 0 &&
+                         s.read(os.kbdGetKy) == 0 && !(s.osFlags(kKbdFlags) & 1U << kKbdScr);
+    check.clearUp = !s.keypad.down(kKeyClear);
+    check.onClear = !(s.osFlags(kOnFlags) & 1U << kOnInterrupt);
+    check.graphDraw = !s.graphChanged || (s.osFlags(kGraphFlags) & 1U << kGraphDraw) != 0;
+    check.speedAtEntry = s.speedAtEntry;
+    check.speedAtExit = s.speedPort;
+    check.speed = check.speedAtExit == check.speedAtEntry;
+    check.runIndicator = (s.osFlags(kIndicFlags) & 1U << kIndicRun) == s.indicatorAtEntry;
     return check;
+}
+
+std::span<const double, 4> timerRates(MachineModel model) noexcept {
+    switch (model) {
+        case MachineModel::Ti83:
+            return kTi83TimerRates;
+        case MachineModel::Ti84Plus:
+            return kTi84PlusTimerRates;
+        case MachineModel::Ti83Plus:
+            break;
+    }
+    return kTimerRates;
+}
+
+const OsAddresses& osAddresses(MachineModel model) noexcept {
+    // ti83plus.inc; for the TI-83, ti83asm.inc's apdvar (0x800A) is apdTimer, and the bytes
+    // before it follow the 83 Plus's order (its 0x843F-0x8449 lie 0x43F higher, as contrast and
+    // curRow do).
+    static const OsAddresses plus{0x843F, 0x8444, 0x8445, 0x8448, 0x8449, kPlotSScreen};
+    static const OsAddresses ti83{0x8000, 0x8005, 0x8006, 0x8009, 0x800A, 0x8E29};
+    return model == MachineModel::Ti83 ? ti83 : plus;
+}
+
+int scanCode(Key key) noexcept {
+    return key.group * 8 + key.bit + 1;
+}
+
+std::string exitProblems(const ExitCheck& check) {
+    std::string text;
+    const auto add = [&](bool ok, const std::string& what) {
+        if (!ok) text += (text.empty() ? "" : ", ") + what;
+    };
+    const auto apdText = [](std::uint8_t bits) {
+        return std::string((bits & 1U << kApdAble) ? "apdAble" : "no apdAble") +
+               ((bits & 1U << kApdRunning) ? " and apdRunning" : " nor apdRunning");
+    };
+    add(check.stack, "SP " + hex4(check.sp) + " instead of " + hex4(check.expectedSp));
+    add(check.flags, "IY " + hex4(check.iy) + " instead of " + hex4(kOsFlags));
+    add(check.mode1, "interrupt mode " + std::to_string(check.im));
+    add(check.interrupts, "interrupts disabled");
+    add(check.screenClear, "the screen not cleared");
+    add(check.powerDown, "auto power-down left with " + apdText(check.apdFlagsAtExit) +
+                             " instead of " + apdText(check.apdFlagsAtEntry));
+    add(check.noKeyPending, "a key left pending (kbdScanCode " + hex2(check.scanCode) +
+                                ", or kbdKey, kbdGetKy, kbdSCR)");
+    add(check.clearUp, "[CLEAR] still down when the program returned");
+    add(check.onClear, "onInterrupt left set");
+    add(check.graphDraw, "the graph buffer changed without graphDraw set");
+    add(check.speed, "the CPU speed (port 0x20) left at " + hex2(check.speedAtExit) +
+                         " instead of " + hex2(check.speedAtEntry));
+    add(check.runIndicator, "the run indicator not restored");
+    return text;
 }
 
 }  // namespace emulator

@@ -106,28 +106,34 @@ TEST(Lcd, DisplayOffShowsNothing) {
 }
 
 struct GapCase {
-    std::uint64_t gap;
+    std::uint64_t rule;  // the gap the driver needs
+    std::uint64_t gap;   // between the accesses
     std::size_t violations;
-    bool busy;  // the status read half-way through the gap
+    bool busy;  // the status read just before the second access
 };
 
 class LcdGap : public testing::TestWithParam<GapCase> {};
 
 TEST_P(LcdGap, CountsAccessesCloserThanTheDriverAllows) {
-    Lcd lcd;
+    const GapCase& c = GetParam();
+    Lcd lcd(c.rule);
     const std::uint64_t start = 1000;
+    EXPECT_EQ(lcd.smallestGap(), UINT64_MAX);
     lcd.writeCommand(0x80, start);
-    EXPECT_EQ(lcd.readStatus(start + GetParam().gap - 1) >> 7, GetParam().busy ? 1 : 0);
-    lcd.writeData(0xFF, start + GetParam().gap);
-    lcd.readData(start + 2 * GetParam().gap);
-    EXPECT_EQ(lcd.gapViolations(), GetParam().violations);
-    if (GetParam().violations > 0) {
-        EXPECT_EQ(lcd.firstViolationAt(), start + GetParam().gap);
+    EXPECT_EQ(lcd.readStatus(start + c.gap - 1) >> 7, c.busy ? 1 : 0);
+    lcd.writeData(0xFF, start + c.gap);
+    lcd.readData(start + 3 * c.gap);
+    EXPECT_EQ(lcd.gapViolations(), c.violations);
+    EXPECT_EQ(lcd.smallestGap(), c.gap);
+    if (c.violations > 0) {
+        EXPECT_EQ(lcd.firstViolationAt(), start + c.gap);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Gaps, LcdGap,
-                         testing::Values(GapCase{60, 0, true}, GapCase{61, 0, false},
-                                         GapCase{59, 2, true}, GapCase{1, 2, true}));
+                         testing::Values(GapCase{60, 60, 0, true}, GapCase{60, 61, 0, false},
+                                         GapCase{60, 59, 1, true}, GapCase{60, 1, 2, true},
+                                         GapCase{Lcd::kAccessGap, 349, 1, true},
+                                         GapCase{Lcd::kAccessGap, 350, 0, true}));
 
 }  // namespace
