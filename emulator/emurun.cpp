@@ -68,6 +68,16 @@ bool isCalculatorFile(const std::string& path) {
            (extension[2] == 'x' || extension[2] == '3' || extension[2] == '2');
 }
 
+// Keys --hold-key holds: those that share [CLEAR]'s bit in the other groups.
+std::optional<Key> keyNamed(const std::string& name) {
+    static const std::pair<const char*, Key> kKeys[] = {
+        {"vars", {2, 6}}, {"prgm", {3, 6}}, {"apps", {4, 6}}, {"math", {5, 6}}, {"mode", kKeyMode}};
+    for (const auto& [keyName, key] : kKeys) {
+        if (name == keyName) return key;
+    }
+    return std::nullopt;
+}
+
 // A timer rate as people write it: "118", "107.79".
 std::string hzText(double hz) {
     char text[32];
@@ -188,10 +198,13 @@ class FrameOutputs {
 
 EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     static constexpr support::Option kOptions[] = {
-        {"--player", true},         {"--symbols", true}, {"--frames", true},
-        {"--check", true},          {"--lossy", false},  {"--gif", true},
-        {"--cycles", true},         {"--plot", true},    {"--hz", true},
-        {"--press-clear-at", true}, {"--model", true}};
+        {"--player", true},  {"--symbols", true},
+        {"--frames", true},  {"--check", true},
+        {"--lossy", false},  {"--gif", true},
+        {"--cycles", true},  {"--plot", true},
+        {"--hz", true},      {"--press-clear-at", true},
+        {"--model", true},   {"--hold-key", true},
+        {"--lcd-gap", true}, {"--power-down-ticks", true}};
     const support::Arguments parsed =
         support::parseArguments(arguments, kOptions, "a data file or calculator files");
     EmuOptions options;
@@ -219,6 +232,19 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     if (const auto frame = parsed.value("--press-clear-at")) {
         options.pressClearAt =
             static_cast<std::size_t>(support::wholeNumber("--press-clear-at", *frame, 0, 99999999));
+    }
+    if (const auto key = parsed.value("--hold-key")) {
+        if (!keyNamed(*key))
+            throw support::UsageError("--hold-key is mode, vars, prgm, apps or math, not \"" +
+                                      *key + "\"");
+        options.holdKey = *key;
+    }
+    if (const auto gap = parsed.value("--lcd-gap"))
+        options.lcdGap =
+            static_cast<std::uint64_t>(support::wholeNumber("--lcd-gap", *gap, 0, 10'000));
+    if (const auto ticks = parsed.value("--power-down-ticks")) {
+        options.powerDownTicks = static_cast<std::uint32_t>(
+            support::wholeNumber("--power-down-ticks", *ticks, 1, 1'000'000));
     }
     if (options.lossy && !options.checkFolder)
         throw support::UsageError("--lossy goes with --check");
@@ -272,7 +298,14 @@ std::string emuUsage() {
            "                        118; 107.79 on the TI-84 Plus of 512, 227.55, 146.29 and\n"
            "                        107.79; 97 on the TI-83 of about 500, 214, 136 and 97,\n"
            "                        drifting with its batteries)\n"
-           "  --press-clear-at N    press [CLEAR] when frame N (from 0) begins\n"
+           "  --press-clear-at N    press [CLEAR] when frame N (from 0) begins (released 0.2 s\n"
+           "                        later)\n"
+           "  --hold-key KEY        hold KEY down for the whole run: mode, vars, prgm, apps or\n"
+           "                        math, the keys that share [CLEAR]'s line in other groups\n"
+           "  --lcd-gap N           the LCD driver's shortest gap between two accesses, in\n"
+           "                        T-states at 6 MHz of real time (default 70)\n"
+           "  --power-down-ticks N  timer ticks before the OS switches the calculator off while\n"
+           "                        its auto power-down runs (default 29,696: minutes)\n"
            "  -h, --help            this text\n"
            "  --version             the version\n"
            "\n"
@@ -432,8 +465,21 @@ Loaded loadFiles(const EmuOptions& options) {
 // The emulated hardware of model.
 MachineModel machineModel(const pack::CalculatorModel& model) {
     if (model.layout == pack::Model::Ti83) return MachineModel::Ti83;
-    return MachineModel::Ti83Plus;
+    return model.speedPort ? MachineModel::Ti84Plus : MachineModel::Ti83Plus;
 }
+
+// The frames with their times in T-states at 6 MHz of real time, the unit of the budget, whatever
+// clock the CPU ran at.
+std::vector<FrameTiming> inRealTime(const std::vector<FrameTiming>& frames) {
+    std::vector<FrameTiming> real = frames;
+    for (FrameTiming& frame : real) {
+        frame.begin = frame.realBegin / kRealPerSlowTState;
+        frame.shown = frame.realShown / kRealPerSlowTState;
+        frame.waited = frame.realWaited / kRealPerSlowTState;
+    }
+    return real;
+}
+
 
 // Lays the variables out in machine as the OS holds them and starts the program as the OS does;
 // returns the records the program will play, in order, and sets labelBase to where the player's
@@ -530,9 +576,15 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
 
     std::optional<std::string> decodeFault;
     const std::vector<std::uint8_t> records = recordCodeTypes(data, firstPath, decodeFault);
-    machine.setFrameLabels(static_cast<std::uint16_t>(labelBase + loaded.labels.frameBegin),
-                           static_cast<std::uint16_t>(labelBase + loaded.labels.frameShown));
+    const auto label = [&](std::uint16_t at) {
+        return at == 0 ? std::uint16_t{0} : static_cast<std::uint16_t>(labelBase + at);
+    };
+    machine.setFrameLabels(label(loaded.labels.frameBegin), label(loaded.labels.frameShown),
+                           label(loaded.labels.frameWaited));
     if (options.pressClearAt) machine.pressKeyAtFrame(kKeyClear, *options.pressClearAt);
+    if (options.holdKey) machine.holdKey(*keyNamed(*options.holdKey));
+    if (options.lcdGap) machine.setLcdGap(*options.lcdGap);
+    if (options.powerDownTicks) machine.setPowerDownTicks(*options.powerDownTicks);
 
     FrameOutputs outputs(options, records.size());
     machine.onFrameShown(
@@ -545,7 +597,7 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
     // Time enough for every record that decodes and the one the player stops at.
     const RunResult result =
         machine.run(kLimitSpare + kLimitPerRecord * static_cast<std::uint64_t>(records.size() + 1));
-    const std::vector<FrameTiming>& frames = machine.frames();
+    const std::vector<FrameTiming> frames = inRealTime(machine.frames());
 
     if (decodeFault) fail("the records do not decode: " + *decodeFault);
     if (!result.returned) fail("fault: " + result.fault);
@@ -567,17 +619,18 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
             total += frame.used();
             if (frame.used() > kFrameBudget) ++over;
         }
-        out << "T-states per frame: worst " << grouped(worst->used()) << " (frame " << worst->frame
-            << "), mean " << grouped(total / frames.size()) << ", budget " << grouped(kFrameBudget)
+        out << "T-states per frame (at 6 MHz, interrupts included): worst "
+            << grouped(worst->used()) << " (frame " << worst->frame << "), mean "
+            << grouped(total / frames.size()) << ", budget " << grouped(kFrameBudget)
             << (over > 0 ? ", " + std::to_string(over) + " frames over it" : std::string()) << '\n';
     }
     if (frames.size() >= 2) {
         const double seconds = static_cast<double>(frames.back().shown - frames.front().shown) /
-                               static_cast<double>(kClockHz);
+                               static_cast<double>(kRealTimeHz / kRealPerSlowTState);
         char tempo[64];
         std::snprintf(tempo, sizeof tempo, "%.3f",
                       static_cast<double>(frames.size() - 1) / seconds);
-        out << "tempo: " << tempo << " frames per emulated second\n";
+        out << "tempo: " << tempo << " frames a second of real time\n";
     }
     out << "LCD gap violations: " << machine.lcd().gapViolations() << '\n';
     out << "interrupts taken: " << machine.interruptsTaken() << " at " << hzText(timerHz)

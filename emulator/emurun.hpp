@@ -29,6 +29,9 @@ struct EmuOptions {
     std::optional<std::string> plotPath;      // --plot: PNG of the T-states per frame
     std::optional<double> timerHz;            // --hz; default: the model's slowest rate
     std::optional<std::size_t> pressClearAt;  // --press-clear-at: frame at which [CLEAR] goes down
+    std::optional<std::string> holdKey;       // --hold-key: a key held down for the whole run
+    std::optional<std::uint64_t> lcdGap;      // --lcd-gap: T-states at 6 MHz of real time
+    std::optional<std::uint32_t> powerDownTicks;  // --power-down-ticks
     bool help = false;
     bool version = false;
 };

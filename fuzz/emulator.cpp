@@ -42,6 +42,7 @@ struct Player {
     std::vector<std::uint8_t> program;  // the Asm( program's content, its AppVar table to follow
     std::uint16_t frameBegin = 0;
     std::uint16_t frameShown = 0;
+    std::uint16_t frameWaited = 0;
     std::vector<std::uint16_t> patched;  // the code bytes the player patches as it decodes
 };
 
@@ -55,6 +56,7 @@ const Player& player() {
         const auto symbols = emulator::Symbols::read(KELVONAR_PLAYER_SYM);
         p.frameBegin = symbols.at("frame_begin");
         p.frameShown = symbols.at("frame_shown");
+        p.frameWaited = symbols.at("frame_waited");
         for (const char* label : {"put_background", "run_background", "token_background"})
             p.patched.push_back(static_cast<std::uint16_t>(symbols.at(label) + 1));
         for (const char* label : {"put_apply", "run_apply"})
@@ -129,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     emulator::Machine machine;
     emulator::installVariables(machine, variables);
-    machine.setFrameLabels(p.frameBegin, p.frameShown);
+    machine.setFrameLabels(p.frameBegin, p.frameShown, p.frameWaited);
     std::vector<TIFunctions::BitString> shown;
     machine.onFrameShown([&](const emulator::FrameTiming&) {
         shown.push_back(machine.lcdPicture());

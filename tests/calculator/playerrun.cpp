@@ -102,7 +102,8 @@ PlayerRun runPlayer(std::span<const std::uint8_t> records, const RunOptions& opt
     emulator::installVariables(machine, variables);
     machine.writeRam(kPastScreen, kPastScreenPattern);
     setEntryState(machine, options);
-    machine.setFrameLabels(p.symbols.at("frame_begin"), p.symbols.at("frame_shown"));
+    machine.setFrameLabels(p.symbols.at("frame_begin"), p.symbols.at("frame_shown"),
+                           p.symbols.at("frame_waited"));
     if (options.clearAtFrame) machine.pressKeyAtFrame(emulator::kKeyClear, *options.clearAtFrame);
 
     PlayerRun run;

@@ -58,7 +58,8 @@ Played packAndPlay(const std::string& path, bool archive, std::vector<BitString>
     emulator::Machine machine;
     Played played;
     played.placed = emulator::installVariables(machine, variables);
-    machine.setFrameLabels(symbols.at("frame_begin"), symbols.at("frame_shown"));
+    machine.setFrameLabels(symbols.at("frame_begin"), symbols.at("frame_shown"),
+                           symbols.at("frame_waited"));
     machine.onFrameShown([&](const auto&) { played.shown.push_back(machine.lcdPicture()); });
     played.result = machine.run(kTStatesPerFrame * (expected.size() + 4));
     played.frames = machine.frames();
@@ -169,7 +170,8 @@ Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_
     }
     const emulator::Send9Start start = emulator::startSend9(machine, variables);
     machine.setFrameLabels(static_cast<std::uint16_t>(start.binary + symbols.at("frame_begin")),
-                           static_cast<std::uint16_t>(start.binary + symbols.at("frame_shown")));
+                           static_cast<std::uint16_t>(start.binary + symbols.at("frame_shown")),
+                           static_cast<std::uint16_t>(start.binary + symbols.at("frame_waited")));
     Played played;
     machine.onFrameShown([&](const auto&) { played.shown.push_back(machine.lcdPicture()); });
     played.result = machine.run(kTStatesPerFrame * (frames + 4));
