@@ -2,16 +2,21 @@
 
 #include "atomicfile.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <map>
+#include <thread>
 
 #include "tempdir.hpp"
 
@@ -101,6 +106,31 @@ TEST_P(AtomicWrite, FifoIsWrittenInPlace) {
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
+// A regular file is replaced wherever it lies, also under /dev/ and behind /proc/self/fd: a
+// descriptor of the older file still reads the older bytes.
+TEST_P(AtomicWrite, RegularFileIsReplacedWhereverItLies) {
+    std::string shm = "/dev/shm/kelvonar-test-XXXXXX";
+    if (::mkdtemp(shm.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
+    const std::string inShm = shm + "/my.z80";
+    std::ofstream(inShm) << "older";
+    const std::string behindFd = m_dir.write("my.z80", "older");
+    const int fd = ::open(behindFd.c_str(), O_RDONLY);
+    for (const auto& [path, file] :
+         {std::pair{inShm, inShm}, std::pair{"/proc/self/fd/" + std::to_string(fd), behindFd}}) {
+        const int older = ::open(file.c_str(), O_RDONLY);
+        write(path, "new");
+        char bytes[8] = {};
+        EXPECT_EQ(::pread(older, bytes, sizeof bytes, 0), 5) << path;
+        EXPECT_EQ(std::string(bytes), "older") << path;
+        EXPECT_EQ(TempDir::read(file), "new") << path;
+        ::close(older);
+    }
+    ::close(fd);
+    EXPECT_EQ(m_dir.entries(), 1U);
+    EXPECT_EQ(std::distance(fs::directory_iterator(shm), {}), 1);
+    fs::remove_all(shm);
+}
+
 TEST_P(AtomicWrite, FolderInTheWayIsRefused) {
     fs::create_directory(m_dir.path() / "my.z80");
     try {
@@ -184,6 +214,116 @@ TEST(AtomicFile, NothingChangesWithoutCommit) {
     }
     EXPECT_EQ(TempDir::read(path), "older");
     EXPECT_EQ(dir.entries(), 1U);
+}
+
+// A writer killed at any moment leaves the older file whole and no other file behind.
+TEST(AtomicFile, KilledWriterLeavesTheOlderFileAndNothingElse) {
+    const TempDir dir;
+    const std::string path = dir.write("my.z80", "older");
+    const std::string chunk(1 << 20, 'x');
+    for (int run = 0; run < 30; ++run) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            support::AtomicFile file(path);
+            [[maybe_unused]] const auto told = ::write(ready[1], "!", 1);
+            for (int k = 0; k < 1024; ++k)
+                file.write(chunk);
+            file.commit();
+            std::_Exit(0);
+        }
+        // The first runs are killed while the file is created, the others while it is written.
+        if (run % 3 != 0) {
+            char byte = 0;
+            ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(run * 400));
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "run " << run << " finished before it was killed";
+        ASSERT_EQ(TempDir::read(path), "older") << "run " << run;
+        ASSERT_EQ(dir.entries(), 1U) << "run " << run;
+    }
+}
+
+// A set of files: each step of its commit failing in turn leaves the older files as they were
+// and nothing new; without a failure every change is made. No hidden file is left either way.
+TEST(AtomicFileSet, ReplacesAllOrNothing) {
+    const TempDir dir;
+    const std::map<std::string, std::string> older = {
+        {"A.8xp", "older A"}, {"A0.8xv", "older A0"}, {"A1.8xv", "older A1"}};
+    for (const auto& [name, contents] : older)
+        dir.write(name, contents);
+    ::symlink("A.8xp", dir.file("link").c_str());
+    const auto contents = [&] {
+        std::map<std::string, std::string> found;
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            if (!entry.is_directory())
+                found[entry.path().filename().string()] = TempDir::read(entry.path().string());
+        }
+        return found;
+    };
+    const auto before = contents();
+    for (std::size_t failing = 0;; ++failing) {
+        std::size_t step = 0;
+        try {
+            support::AtomicFileSet set;
+            set.add(dir.file("link")).write("new A");  // replaces A.8xp, keeps the link
+            set.add(dir.file("A0.8xv")).write("new A0");
+            set.add(dir.file("A.8xg")).write("new group");
+            set.remove(dir.file("A1.8xv"));
+            set.commit([&](const std::string& target) {
+                if (step++ != failing) return;
+                // The new group's step fails for real: a folder is where it goes.
+                if (target != dir.file("A.8xg")) throw FileError(target, "injected");
+                fs::create_directory(target);
+            });
+        } catch (const FileError& error) {
+            EXPECT_EQ(contents(), before) << "failing step " << failing << ": " << error.what();
+            fs::remove(dir.file("A.8xg"));
+            continue;
+        }
+        EXPECT_EQ(failing, 4U);
+        break;
+    }
+    EXPECT_EQ(
+        contents(),
+        (std::map<std::string, std::string>{
+            {"A.8xp", "new A"}, {"A0.8xv", "new A0"}, {"A.8xg", "new group"}, {"link", "new A"}}));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link"));
+}
+
+// Whether an output would replace an input: by the file itself, through links and other
+// spellings, and by the normalised path while the output does not exist.
+TEST(WouldReplace, ComparesTheFilesNotTheSpellings) {
+    const TempDir dir;
+    fs::create_directory(dir.path() / "sub");
+    const std::string video = dir.write("sub/clip.avi", "video");
+    dir.write("sub/other.avi", "video");
+    fs::create_symlink("sub/clip.avi", dir.path() / "link.avi");
+    fs::create_hard_link(video, dir.path() / "hard.avi");
+    const struct {
+        std::string output;
+        std::string input;
+        bool replaces;
+    } cases[] = {
+        {video, video, true},
+        {dir.file("link.avi"), video, true},
+        {video, dir.file("link.avi"), true},
+        {dir.file("hard.avi"), video, true},
+        {dir.file("sub/../sub/./clip.avi"), video, true},
+        {dir.file("sub/other.avi"), video, false},
+        {dir.file("sub/new.z80"), video, false},
+        {dir.file("sub/../sub/new.z80"), dir.file("sub/new.z80"), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(support::wouldReplace(c.output, c.input), c.replaces)
+            << c.output << " " << c.input;
 }
 
 TEST(FileCommit, HandsOutADeviceAsItIs) {
