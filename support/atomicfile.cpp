@@ -353,31 +353,49 @@ FileCommit::FileCommit(std::string path) : m_target(std::move(path)) {
     m_keepMode = destination.keepMode;
     m_mode = destination.mode;
     m_final = destination.file;
-    const int fd = createTemporary(m_target, destination.file, m_temporary);
-    ::close(fd);
+    m_fd = createUnnamed(m_target, m_final);
+    if (m_fd >= 0) {
+        m_temporary = "/proc/self/fd/" + std::to_string(m_fd);
+        if (::access(m_temporary.c_str(), W_OK) == 0) return;
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    ::close(createTemporary(m_target, m_final, m_temporary));
 }
 
 FileCommit::~FileCommit() {
-    if (!m_committed && !m_temporary.empty()) ::unlink(m_temporary.c_str());
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    } else if (!m_committed && !m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+    }
 }
 
 void FileCommit::commit() {
     if (!m_temporary.empty()) {
-        // The writer has closed the file; a descriptor of any mode can flush it.
-        const int fd = ::open(m_temporary.c_str(), O_RDONLY | O_CLOEXEC);
+        // The writer has closed its descriptor; any descriptor of the file can flush it.
+        const int fd = m_fd >= 0 ? m_fd : ::open(m_temporary.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fail(m_target, "cannot open the written file", errno);
-        if (m_keepMode && ::fchmod(fd, static_cast<mode_t>(m_mode)) != 0) {
+        const auto failWith = [&](const char* what) {
             const int error = errno;
-            ::close(fd);
-            fail(m_target, "cannot keep its permissions", error);
+            if (fd != m_fd) ::close(fd);
+            fail(m_target, what, error);
+        };
+        if (m_keepMode && ::fchmod(fd, static_cast<mode_t>(m_mode)) != 0)
+            failWith("cannot keep its permissions");
+        if (::fsync(fd) != 0) failWith("cannot flush it to disk");
+        if (fd == m_fd) {
+            const std::string named = nameUnnamed(m_target, m_fd, m_final);
+            if (::rename(named.c_str(), m_final.c_str()) != 0) {
+                const int error = errno;
+                ::unlink(named.c_str());
+                fail(m_target, "cannot replace it", error);
+            }
+            syncFolder(m_final);
+        } else {
+            if (::close(fd) != 0) fail(m_target, "cannot close it", errno);
+            renameInto(m_target, m_temporary, m_final);
         }
-        if (::fsync(fd) != 0) {
-            const int error = errno;
-            ::close(fd);
-            fail(m_target, "cannot flush it to disk", error);
-        }
-        if (::close(fd) != 0) fail(m_target, "cannot close it", errno);
-        renameInto(m_target, m_temporary, m_final);
     }
     m_committed = true;
 }

@@ -92,8 +92,9 @@ class AtomicFileSet {
 };
 
 // A temporary path for writers that open a file by name themselves (a muxer, an image writer):
-// write the file at path(), then commit() renames it over the target. The target of a device or
-// a FIFO is handed out as it is. Without commit() the temporary file is removed.
+// write the file at path(), then commit() puts it over the target. path() reaches an unnamed file
+// through /proc/self/fd where the system allows, a hidden file beside the target elsewhere; the
+// target of a device or a FIFO is handed out as it is. Without commit() the new file goes.
 class FileCommit {
   public:
     // Creates the empty temporary file. Throws FileError.
@@ -113,6 +114,7 @@ class FileCommit {
     std::string m_target;
     std::string m_final;      // the target with its symbolic links followed
     std::string m_temporary;  // empty when the target is written in place
+    int m_fd = -1;            // the unnamed file that m_temporary reaches
     bool m_keepMode = false;
     unsigned m_mode = 0;
     bool m_committed = false;
