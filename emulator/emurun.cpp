@@ -261,7 +261,7 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     options.symbolsPath = symbols.value_or("");
     for (const auto& output : {options.gifPath, options.cyclesPath, options.plotPath}) {
         for (const std::string& file : options.files) {
-            if (output && fs::path(*output) == fs::path(file))
+            if (output && support::wouldReplace(*output, file))
                 throw support::UsageError("an output may not replace the input " + *output);
         }
     }

@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
         return support::kExitDone;
     }
     try {
-        pack::runPack(options, std::cout);
+        pack::runPack(options, std::cout, std::cerr);
         return support::kExitDone;
     } catch (const std::runtime_error& error) {
         std::cerr << "kelvonar-pack: " << error.what() << '\n';

@@ -17,6 +17,13 @@ std::string bytesText(std::size_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+// What to tell a user whose records pass limit bytes.
+std::string budgetAdvice(std::size_t limit) {
+    return "; convert with --budget " + std::to_string(fittingBudget(limit)) +
+           " or less (the converter may pass its budget by one record, up to " +
+           bytesText(kLargestRecord) + ")";
+}
+
 // Whole records into groups of at most kAppVarRecords bytes, as [first, last) byte ranges.
 std::vector<std::pair<std::size_t, std::size_t>> splitRecords(
     std::span<const std::size_t> recordSizes) {
@@ -45,7 +52,7 @@ std::vector<OutputFile> packTi83Plus(const PackRequest& request,
     if (data.size() > kArchiveLimit) {
         throw PackError("the records of " + bytesText(data.size()) +
                         " do not fit the archive of a TI-84 Plus (" + bytesText(kArchiveLimit) +
-                        "; a TI-83 Plus holds about 160 KB)");
+                        "; a TI-83 Plus holds about 160 KB)" + budgetAdvice(kArchiveLimit));
     }
     const auto parts = splitRecords(recordSizes);
     if (parts.size() > kMaxAppVars) {
@@ -107,7 +114,8 @@ std::vector<OutputFile> packTi83(const PackRequest& request, std::span<const std
                                  std::span<const std::uint16_t> moved) {
     if (data.size() > kTi83Limit) {
         throw PackError("the records of " + bytesText(data.size()) +
-                        " do not fit the RAM of a TI-83 (at most " + bytesText(kTi83Limit) + ")");
+                        " do not fit the RAM of a TI-83 (at most " + bytesText(kTi83Limit) + ")" +
+                        budgetAdvice(kTi83Limit));
     }
     if (player.empty()) throw PackError("this build has no player for the TI-83");
     // The player, the records behind their size, the words the player moves.
@@ -121,9 +129,10 @@ std::vector<OutputFile> packTi83(const PackRequest& request, std::span<const std
         put16(program, offset);
     }
     if (program.size() + 2 > kTi83Ram) {
+        const std::size_t records = kTi83Ram - (program.size() + 2 - data.size());
         throw PackError("the program of " + bytesText(program.size() + 2) + " (records of " +
                         bytesText(data.size()) + ") does not fit the RAM of a TI-83 (at most " +
-                        bytesText(kTi83Ram) + ")");
+                        bytesText(kTi83Ram) + ")" + budgetAdvice(records));
     }
     const CalcFile file{
         Family::Ti83, request.comment, {{kProgramType, request.name, false, sizedData(program)}}};
@@ -218,6 +227,25 @@ std::vector<std::string> appVarNames(const std::string& name, std::size_t count)
     for (std::size_t k = 0; k < count && k < kSuffixes.size(); ++k)
         names.push_back(name.substr(0, kNameLength - 1) + kSuffixes[k]);
     return names;
+}
+
+bool packedFileName(Model model, const std::string& name, const std::string& fileName) {
+    if (model == Model::Ti83) return fileName == name + ".83p";
+    if (fileName == name + ".8xp" || fileName == name + ".8xg") return true;
+    const std::string appVar = name.substr(0, kNameLength - 1);
+    if (fileName.size() == appVar.size() + 5 && fileName.starts_with(appVar) &&
+        fileName.ends_with(".8xv") && kSuffixes.find(fileName[appVar.size()]) != kSuffixes.npos)
+        return true;
+    // NAME-N.8xg, N from 1 without leading zeros.
+    const std::string stem = name + "-";
+    if (!fileName.starts_with(stem) || !fileName.ends_with(".8xg")) return false;
+    const std::string number = fileName.substr(stem.size(), fileName.size() - stem.size() - 4);
+    return !number.empty() && number.front() != '0' &&
+           number.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::size_t fittingBudget(std::size_t limit) {
+    return limit < kLargestRecord ? 0 : (limit - kLargestRecord) / 500 * 500;
 }
 
 std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,

@@ -33,6 +33,8 @@ inline constexpr std::uint16_t kTi83Op1 = 0x8039;
 inline constexpr std::uint16_t kTi83ChkFindSym = 0x442A;
 // The most AppVars one video uses: their names end in 0-9 and A-Z.
 inline constexpr std::size_t kMaxAppVars = 36;
+// The largest frame record: the converter's output may pass its budget by this much.
+inline constexpr std::size_t kLargestRecord = 2305;
 
 // Data a model cannot hold, or a record that cannot be packed; what() says why.
 class PackError : public std::runtime_error {
@@ -90,5 +92,13 @@ std::vector<std::string> appVarTable(std::span<const std::uint8_t> code, std::si
 
 // The AppVar names a Ti83Plus video named name uses: name cut to 7 characters and a suffix.
 std::vector<std::string> appVarNames(const std::string& name, std::size_t count);
+
+// Whether packVideo may name a file fileName for a video named name and model: NAME.8xp,
+// NAME.8xg, NAME-N.8xg and the AppVars' NAMEx.8xv (Ti83Plus), or NAME.83p (Ti83).
+bool packedFileName(Model model, const std::string& name, const std::string& fileName);
+
+// A converter budget (--budget) whose output fits records of at most limit bytes: limit less
+// kLargestRecord, rounded down to a multiple of 500.
+std::size_t fittingBudget(std::size_t limit);
 
 }  // namespace pack

@@ -1,13 +1,14 @@
 #include "packrun.hpp"
 
+#include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <ostream>
 
 #include "animation.hpp"
 #include "arguments.hpp"
 #include "atomicfile.hpp"
 #include "datafile.hpp"
+#include "framedecoder.hpp"
 #include "models.hpp"
 #include "names.hpp"
 #include "players.hpp"
@@ -66,7 +67,9 @@ std::string packUsage() {
            "  --model ti83          TI-83 (ROM 1.x): NAME.83p, run with Send(9prgmNAME)\n"
            "  --name NAME           the program's name: up to 8 characters, A-Z and 0-9,\n"
            "                        starting with a letter (default: from DATA's file name)\n"
-           "  --output DIR          the folder to write into (default: the current one)\n"
+           "  --output DIR          the folder to write into, created when missing (default:\n"
+           "                        the current one); files of an earlier pack of NAME that\n"
+           "                        this one does not write are removed\n"
            "  --comment TEXT        the files' comment, up to 42 characters (default: the\n"
            "                        program's name and version)\n"
            "  --archive             put the AppVars in the archive even when they fit in RAM\n"
@@ -74,18 +77,76 @@ std::string packUsage() {
            "  -h, --help            this text\n"
            "  --version             the version\n"
            "\n"
-           "Exit status: 0 the files were written; 1 an unreadable or malformed data file,\n"
-           "records that do not decode, data too large for the model or an unwritable folder\n"
-           "(nothing is written then); 2 a usage error.\n";
+           "Exit status: 0 the files were written; 1 an unreadable, malformed or empty data\n"
+           "file, records that do not decode as 96 x 64 frames, data too large for the model\n"
+           "or an unwritable folder (nothing changes then); 2 a usage error.\n";
 }
 
-void runPack(const PackOptions& options, std::ostream& out) {
-    std::vector<std::uint8_t> data = player::readDataFile(options.dataPath);
-    // The records are decoded one at a time: only their sizes are kept.
-    const player::FrameRecords records(options.dataPath, std::move(data), player::ScreenSize{});
+namespace {
+
+// The sizes of the records in data, checked to decode as the calculators' 96 x 64 frames. Throws
+// support::FileError naming path.
+std::vector<std::size_t> recordSizes(const std::string& path,
+                                     const std::vector<std::uint8_t>& data) {
+    const player::ScreenSize screen;
     std::vector<std::size_t> sizes;
-    for (auto decoder = records.decoder(); decoder.next();)
-        sizes.push_back(decoder.header().size);
+    try {
+        for (TIFunctions::RecordDecoder decoder(data, screen.pixels()); decoder.next();)
+            sizes.push_back(decoder.header().size);
+    } catch (const TIFunctions::RecordError& error) {
+        const std::string size =
+            std::to_string(screen.width) + " x " + std::to_string(screen.height);
+        throw support::FileError(
+            path, "the records do not decode as " + size + " frames: " + error.what() +
+                      "; calculators show " + size + ": convert with --canvas-size " +
+                      std::to_string(screen.width) + "x" + std::to_string(screen.height));
+    }
+    if (sizes.empty()) throw support::FileError(path, "no records");
+    return sizes;
+}
+
+// Creates folder and its missing parents; returns those created, the deepest first. Throws
+// support::FileError.
+std::vector<fs::path> createFolder(const std::string& folder) {
+    std::vector<fs::path> created;
+    std::error_code error;
+    for (fs::path path = fs::absolute(folder, error).lexically_normal();
+         !error && !path.empty() && !fs::exists(path, error); path = path.parent_path()) {
+        created.push_back(path);
+        if (path == path.parent_path()) break;
+    }
+    if (created.empty()) {
+        if (!fs::is_directory(folder, error)) throw support::FileError(folder, "is not a folder");
+        return created;
+    }
+    fs::create_directories(folder, error);
+    if (error) throw support::FileError(folder, "cannot create the folder: " + error.message());
+    return created;
+}
+
+// The files in folder that an earlier pack of the same name and model wrote and this one does
+// not, sorted.
+std::vector<std::string> staleFiles(const std::string& folder, Model model, const std::string& name,
+                                    const std::vector<OutputFile>& packed) {
+    std::vector<std::string> stale;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string fileName = entry.path().filename().string();
+        if (entry.is_directory(error) || !packedFileName(model, name, fileName)) continue;
+        if (std::none_of(packed.begin(), packed.end(),
+                         [&](const OutputFile& file) { return file.fileName == fileName; }))
+            stale.push_back(entry.path().string());
+    }
+    std::sort(stale.begin(), stale.end());
+    return stale;
+}
+
+}  // namespace
+
+void runPack(const PackOptions& options, std::ostream& out, std::ostream& err,
+             const std::function<void(const std::string&)>& beforeEachChange) {
+    const std::vector<std::uint8_t> data = player::readDataFile(options.dataPath);
+    const std::vector<std::size_t> sizes = recordSizes(options.dataPath, data);
 
     PackRequest request;
     request.model = options.model;
@@ -98,36 +159,40 @@ void runPack(const PackOptions& options, std::ostream& out) {
         std::vector<std::uint16_t> moved;
         if (options.model == Model::Ti83 && !player.empty())
             moved = relocations(player, builtTi83PlayerMoved(0x100), builtTi83PlayerMoved(1));
-        packed = packVideo(request, player, records.bytes(), sizes, moved);
+        packed = packVideo(request, player, data, sizes, moved);
         if (player.empty()) throw PackError("this build has no player for the model");
     } catch (const PackError& error) {
         throw support::FileError(options.dataPath, error.what());
     }
 
-    std::error_code error;
-    if (!fs::is_directory(options.outputFolder, error))
-        throw support::FileError(options.outputFolder, error ? error.message() : "is not a folder");
-    // Every file is written under a temporary name first; they replace their targets only when
-    // all are complete.
-    std::vector<std::unique_ptr<support::AtomicFile>> writers;
+    const std::vector<fs::path> created = createFolder(options.outputFolder);
     std::vector<std::string> paths;
-    for (const OutputFile& file : packed) {
-        paths.push_back((fs::path(options.outputFolder) / file.fileName).string());
-        writers.push_back(std::make_unique<support::AtomicFile>(paths.back()));
-        writers.back()->write(
-            std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
-    }
-    for (std::size_t k = 0; k < writers.size(); ++k) {
-        try {
-            writers[k]->commit();
-        } catch (const support::FileError&) {
-            for (std::size_t done = 0; done < k; ++done)
-                fs::remove(paths[done], error);
-            throw;
+    std::vector<std::string> stale;
+    try {
+        // The new files replace the older ones, and the files of an earlier, longer pack go, in
+        // one step: all of it, or nothing.
+        support::AtomicFileSet files;
+        for (const OutputFile& file : packed) {
+            paths.push_back((fs::path(options.outputFolder) / file.fileName).string());
+            files.add(paths.back())
+                .write(std::string_view(reinterpret_cast<const char*>(file.bytes.data()),
+                                        file.bytes.size()));
         }
+        stale = staleFiles(options.outputFolder, request.model, request.name, packed);
+        for (const std::string& path : stale)
+            files.remove(path);
+        files.commit(beforeEachChange);
+    } catch (const support::FileError&) {
+        std::error_code ignored;
+        for (const fs::path& folder : created)
+            fs::remove(folder, ignored);
+        throw;
     }
     for (const std::string& path : paths)
         out << path << '\n';
+    for (const std::string& path : stale)
+        err << "kelvonar-pack: removed " << support::shownPath(path)
+            << ", left by an earlier pack of " << request.name << '\n';
 }
 
 }  // namespace pack

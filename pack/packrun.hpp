@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -29,9 +30,12 @@ PackOptions parsePackArguments(const std::vector<std::string>& arguments);
 std::string packUsage();
 
 // Reads and checks the data file, packs it for the model and writes the files into the output
-// folder, all or none, printing each path written to out, one a line. Throws support::FileError
-// (an unreadable or malformed data file, data the model cannot hold, an unwritable folder) and
-// player::AnimationError (records that do not decode).
-void runPack(const PackOptions& options, std::ostream& out);
+// folder (created when missing), removing the files of an earlier pack of the same name that this
+// one does not write: all of that or nothing. Prints each path written to out, one a line, and
+// each removed to err. Throws support::FileError (an unreadable, malformed or empty data file,
+// records that do not decode as 96 x 64 frames, data the model cannot hold, an unwritable
+// folder). beforeEachChange is support::AtomicFileSet::commit's.
+void runPack(const PackOptions& options, std::ostream& out, std::ostream& err,
+             const std::function<void(const std::string&)>& beforeEachChange = {});
 
 }  // namespace pack

@@ -18,8 +18,7 @@ void refuseToOverwriteData(const PlayerOptions& options) {
         {"--mp4", &options.mp4Path},
         {"--dump-bytes", &options.bytesPath}};
     for (const auto& [option, path] : outputs) {
-        std::error_code error;
-        if (*path && std::filesystem::equivalent(options.file, **path, error)) {
+        if (*path && support::wouldReplace(**path, options.file)) {
             throw support::UsageError(std::string(option) + " " + support::shownPath(**path) +
                                       " would overwrite the data file");
         }

@@ -71,6 +71,16 @@ Converter::Converter(RunPaths paths, std::uint64_t seed, RunObserver& observer,
 Converter::~Converter() = default;
 
 void Converter::load(const std::string& FileName) {
+    // Refused before anything is read: a contradiction of the command line, not a file's fault.
+    const std::pair<const char*, const std::string*> inputs[] = {{"video", &FileName},
+                                                                 {"job file", &m_paths.job}};
+    for (const auto& [what, input] : inputs) {
+        if (support::wouldReplace(m_paths.output, *input)) {
+            throw support::UsageError("the output " + support::shownPath(m_paths.output) +
+                                      " would replace the " + what + " " +
+                                      support::shownPath(*input) + "; choose another --output");
+        }
+    }
     std::error_code missing;
     m_source.usePresets =
         m_paths.jobMayBeMissing &&

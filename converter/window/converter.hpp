@@ -78,8 +78,9 @@ class Converter final : public FrameLoopHost {
               std::vector<JobOverride> overrides = {});
     ~Converter() override;
 
-    // Start-up: reads the player size, canvas size and background, checks the canvas size and
-    // the output folder, opens FileName and lays out the window.
+    // Start-up: refuses an output that would replace FileName or the job file
+    // (support::UsageError), reads the player size, canvas size and background, checks the
+    // canvas size and the output folder, opens FileName and lays out the window.
     void load(const std::string& FileName);
     // Converts only this stretch of the video; given before load, which throws
     // support::UsageError when the stretch begins past the end of the video.

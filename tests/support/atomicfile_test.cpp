@@ -2,16 +2,20 @@
 
 #include "atomicfile.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <future>
+#include <thread>
 
 #include "tempdir.hpp"
 
@@ -101,6 +105,31 @@ TEST_P(AtomicWrite, FifoIsWrittenInPlace) {
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
+// A regular file is replaced wherever it lies, also under /dev/ and behind /proc/self/fd: a
+// descriptor of the older file still reads the older bytes.
+TEST_P(AtomicWrite, RegularFileIsReplacedWhereverItLies) {
+    std::string shm = "/dev/shm/kelvonar-test-XXXXXX";
+    if (::mkdtemp(shm.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
+    const std::string inShm = shm + "/my.z80";
+    std::ofstream(inShm) << "older";
+    const std::string behindFd = m_dir.write("my.z80", "older");
+    const int fd = ::open(behindFd.c_str(), O_RDONLY);
+    for (const auto& [path, file] :
+         {std::pair{inShm, inShm}, std::pair{"/proc/self/fd/" + std::to_string(fd), behindFd}}) {
+        const int older = ::open(file.c_str(), O_RDONLY);
+        write(path, "new");
+        char bytes[8] = {};
+        EXPECT_EQ(::pread(older, bytes, sizeof bytes, 0), 5) << path;
+        EXPECT_EQ(std::string(bytes), "older") << path;
+        EXPECT_EQ(TempDir::read(file), "new") << path;
+        ::close(older);
+    }
+    ::close(fd);
+    EXPECT_EQ(m_dir.entries(), 1U);
+    EXPECT_EQ(std::distance(fs::directory_iterator(shm), {}), 1);
+    fs::remove_all(shm);
+}
+
 TEST_P(AtomicWrite, FolderInTheWayIsRefused) {
     fs::create_directory(m_dir.path() / "my.z80");
     try {
@@ -179,11 +208,58 @@ TEST(AtomicFile, NothingChangesWithoutCommit) {
     {
         const support::FileCommit commit(path);
         EXPECT_NE(commit.path(), path);
-        EXPECT_EQ(fs::path(commit.path()).parent_path(), dir.path());
         std::ofstream(commit.path()) << "half";
+        EXPECT_EQ(dir.entries(), 1U);
     }
     EXPECT_EQ(TempDir::read(path), "older");
     EXPECT_EQ(dir.entries(), 1U);
+}
+
+// A writer killed at any moment leaves the older file whole and no other file behind.
+TEST(AtomicFile, KilledWriterLeavesTheOlderFileAndNothingElse) {
+    const TempDir dir;
+    const std::string path = dir.write("my.z80", "older");
+    const std::string chunk(1 << 20, 'x');
+    for (int run = 0; run < 30; ++run) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            support::AtomicFile file(path);
+            [[maybe_unused]] const auto told = ::write(ready[1], "!", 1);
+            for (int k = 0; k < 1024; ++k)
+                file.write(chunk);
+            file.commit();
+            std::_Exit(0);
+        }
+        // The first runs are killed while the file is created, the others while it is written.
+        if (run % 3 != 0) {
+            char byte = 0;
+            ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(run * 400));
+        }
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "run " << run << " finished before it was killed";
+        ASSERT_EQ(TempDir::read(path), "older") << "run " << run;
+        ASSERT_EQ(dir.entries(), 1U) << "run " << run;
+    }
+}
+
+// Beyond what the programs' own tests show (links, other spellings): a second hard link, and the
+// normalised path while the output does not exist.
+TEST(WouldReplace, ComparesTheFilesThemselves) {
+    const TempDir dir;
+    const std::string video = dir.write("clip.avi", "video");
+    fs::create_hard_link(video, dir.path() / "hard.avi");
+    EXPECT_TRUE(support::wouldReplace(dir.file("hard.avi"), video));
+    EXPECT_FALSE(support::wouldReplace(dir.file("new.avi"), video));
+    EXPECT_TRUE(support::wouldReplace(
+        dir.file("new.avi"), dir.file("./../") + dir.path().filename().string() + "/new.avi"));
 }
 
 TEST(FileCommit, HandsOutADeviceAsItIs) {

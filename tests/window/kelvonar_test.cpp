@@ -178,6 +178,29 @@ TEST_F(KelvonarProgram, WritesThroughALinkAndIntoADevice) {
     EXPECT_EQ(piped.out, data);
 }
 
+// An output that is the video or the job file, by any name, is a usage error that changes nothing.
+TEST_F(KelvonarProgram, OutputThatWouldReplaceAnInputIsRefused) {
+    const std::string video = path("clip.avi");
+    fs::copy_file(kSample, video);
+    fs::create_symlink(video, path("video-link.z80"));
+    fs::create_symlink(job(), path("job-link.z80"));
+    const std::string jobText = testprocess::slurp(job());
+    for (const auto& [output, input] :
+         {std::pair{video, video}, std::pair{path("video-link.z80"), video},
+          std::pair{(m_folder / "." / ".." / m_folder.filename() / "clip.avi").string(), video},
+          std::pair{job(), job()}, std::pair{path("job-link.z80"), job()}}) {
+        const auto result = convert({"--output", output, video});
+        EXPECT_EQ(result.status, 2) << output << ": " << result.err;
+        EXPECT_NE(result.err.find("would replace the " +
+                                  std::string(input == video ? "video " : "job file ") + input),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_EQ(testprocess::slurp(video), testprocess::slurp(kSample));
+    EXPECT_EQ(testprocess::slurp(job()), jobText);
+    expectOlderOutputKept();
+}
+
 TEST_F(KelvonarProgram, ZeroBudgetConvertsOneFrame) {
     jobWith("freemem = 24000", "freemem = 0");
     const auto result = convert({kSample});
