@@ -79,7 +79,9 @@ Options:
                         video is entered by seeking, not decoded from its start. TIME is
                         seconds (95.5) or [[h:]m:]s[.f] (1:35.5); past the end: a usage error
   --to TIME             end before TIME (or at the end of the video); after --from
-  --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm
+  --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm, and the
+                        job's quality and interlace as DIR/canvases.ini, by which
+                        kelvonar-play --check judges
   --verbose             print the job values as they are read, and where each came from
                         (an option, the job file, or the default), and how the video's
                         display matrix turns its pictures upright

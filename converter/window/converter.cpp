@@ -44,8 +44,9 @@ RunPaths defaultPaths(const std::string& programDirectory, const std::optional<s
                       const std::optional<std::string>& output,
                       const std::optional<std::string>& dumpFolder) {
     RunPaths paths;
-    const bool writable = support::folderWritable(programDirectory);
-    const std::string folder = writable ? programDirectory : std::string();
+    const bool besideProgram =
+        support::runFromBuild(programDirectory) && support::folderWritable(programDirectory);
+    const std::string folder = besideProgram ? programDirectory : std::string();
     paths.job = job.value_or(joinPath(support::jobFolder(programDirectory), "thisjob.ini"));
     paths.jobMayBeMissing = !job.has_value();
     paths.output = output.value_or(joinPath(folder, "my.z80"));
@@ -77,6 +78,13 @@ void Converter::load(const std::string& FileName) {
         fs::symlink_status(m_paths.job, missing).type() == fs::file_type::not_found;
     m_values = readLoadValues(m_source, report());
     m_canvas = checkCanvasSize(m_values, m_paths.job);
+    const auto screenWidth = static_cast<std::size_t>(jobkeys::kDeviceWidth.preset);
+    const auto screenHeight = static_cast<std::size_t>(jobkeys::kDeviceHeight.preset);
+    if (m_canvas.width != screenWidth || m_canvas.height != screenHeight) {
+        m_observer.warning("the canvas is " + std::to_string(m_canvas.width) + " x " +
+                           std::to_string(m_canvas.height) + " pixels; calculators show " +
+                           std::to_string(screenWidth) + " x " + std::to_string(screenHeight));
+    }
     support::checkWritable(m_paths.output);
     if (m_paths.dumpFolder) {
         std::error_code error;
@@ -110,6 +118,12 @@ Statistics Converter::DoConvert() {
         m_fit ? fitAndConvert()
               : DryxConvert(m_settings, m_canvas.width, m_canvas.height, *this, m_stretch);
     m_statistics = nullptr;
+    if (m_paths.dumpFolder) {
+        // The values that decide whether frames may differ from their canvases, for a check.
+        const std::string job = "[media]\r\nquality=" + plainNumber(m_settings.Quality) +
+                                "\r\ninterlace=" + plainNumber(m_settings.WantInterlace) + "\r\n";
+        support::writeFileAtomic(joinPath(*m_paths.dumpFolder, "canvases.ini"), job);
+    }
     capture::SaveToFile(m_paths.output, output);
     return statistics;
 }

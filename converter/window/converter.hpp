@@ -30,9 +30,9 @@ struct RunPaths {
     bool jobMayBeMissing = false;           // no job file: the job maker's defaults apply
 };
 
-// The paths of a converter in programDirectory, as the options change them. While
-// programDirectory is writable the job file, my.z80 and the debug folder "output" are there;
-// otherwise the job file is in support::configFolder() and the others in the current directory.
+// The paths of a converter in programDirectory, as the options change them. Run from its writable
+// build folder, the job file, my.z80 and the debug folder "output" are there; otherwise (installed
+// or copied) the job file is in support::configFolder() and the others in the current directory.
 // Without job, a missing job file means the job maker's defaults.
 RunPaths defaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
                       const std::optional<std::string>& output,
