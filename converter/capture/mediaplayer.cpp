@@ -117,6 +117,7 @@ struct MediaPlayer::Impl {
     Turn turn;
     int scaledWidth = 0;  // the picture as stored, scaled: width x height turned back
     int scaledHeight = 0;
+    double shownAspect = 0;
 
     av::FormatPtr format;
     av::CodecPtr codec;
@@ -491,6 +492,11 @@ MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOp
     impl.start();
     impl.sourceWidth = impl.current->width;
     impl.sourceHeight = impl.current->height;
+    const AVRational sample = av_guess_sample_aspect_ratio(
+        impl.format.get(), impl.format->streams[impl.streamIndex], impl.current.get());
+    double aspect = static_cast<double>(impl.sourceWidth) / impl.sourceHeight;
+    if (sample.num > 0 && sample.den > 0) aspect *= av_q2d(sample);
+    impl.shownAspect = impl.turn.swap ? 1 / aspect : aspect;
 }
 
 MediaPlayer::~MediaPlayer() = default;
@@ -499,6 +505,10 @@ MediaPlayer& MediaPlayer::operator=(MediaPlayer&&) noexcept = default;
 
 double MediaPlayer::Length() {
     return m_impl->length;
+}
+
+double MediaPlayer::shownAspect() const noexcept {
+    return m_impl->shownAspect;
 }
 
 long long MediaPlayer::tenthCount() const noexcept {

@@ -56,6 +56,9 @@ class MediaPlayer final : public FrameSource {
     // Size of the stream's first picture as stored, before turning and scaling.
     int sourceWidth() const noexcept;
     int sourceHeight() const noexcept;
+    // The width of the picture as shown (turned upright, pixels of the stream's sample aspect)
+    // over its height.
+    double shownAspect() const noexcept;
     // How the stream's display matrix turns the picture for showing ("rotated by 90 degrees
     // clockwise", ...); empty when it is shown as stored.
     std::string turnName() const;

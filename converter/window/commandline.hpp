@@ -26,6 +26,7 @@ struct ConverterOptions {
     Stretch stretch;                        // the stretch of the video to convert
     std::vector<JobOverride> jobValues;     // job values given as options
     bool fit = false;                       // choose quality and interlacing to fit the budget
+    bool keepAspect = false;                // --aspect keep: the picture whole, centred
 };
 
 // The video path of a command line: taken whole, blanks included; when it begins with a double

@@ -87,6 +87,9 @@ class Converter final : public FrameLoopHost {
     // With fit, DoConvert takes the canvases of the stretch once and converts them with the least
     // lossy of kFitSteps that fits the budget; it throws JobValueError when none does.
     void setFit(bool fit) { m_fit = fit; }
+    // With keep, given before load, the picture is scaled whole and centred in the player's
+    // area, the rest left to the background; otherwise it is stretched over it.
+    void setKeepAspect(bool keep) { m_keepAspect = keep; }
     // The conversion: reads the remaining job values, applies the preview layout, runs the frame
     // loop and saves the data file. Returns the statistics of the run.
     Statistics DoConvert();
@@ -128,6 +131,7 @@ class Converter final : public FrameLoopHost {
     Statistics* m_statistics = nullptr;  // the run's statistics while DoConvert runs
     std::uint64_t m_seed;
     bool m_fit = false;
+    bool m_keepAspect = false;
     // Capture keeps every canvas; Replay hands them to the frame loop again instead of the video.
     enum class CanvasMode { Sample, Capture, Replay } m_canvasMode = CanvasMode::Sample;
     std::vector<TIFunctions::BitString> m_canvases;

@@ -282,6 +282,7 @@ bool frmVideoConverter::load() {
             *m_observer, m_options.jobValues);
         m_converter->setStretch(m_options.stretch);
         m_converter->setFit(m_options.fit);
+        m_converter->setKeepAspect(m_options.keepAspect);
         m_converter->load(m_options.FileName);
     } catch (const std::exception& error) {
         showError(QString::fromStdString(error.what()));

@@ -157,6 +157,7 @@ int runHeadless(const ConverterOptions& options, std::ostream& err) {
                             progress, options.jobValues);
         converter.setStretch(options.stretch);
         converter.setFit(options.fit);
+        converter.setKeepAspect(options.keepAspect);
         converter.load(options.FileName);
         progress.setVideo(converter.Length(), options.stretch);
         Statistics statistics;

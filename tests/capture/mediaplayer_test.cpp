@@ -341,6 +341,9 @@ TEST_P(MediaTurn, ShowsThePictureAsTheDisplayMatrixSays) {
     recipe.displayMatrix = std::array<std::int32_t, 9>{c.a, c.b, 0, c.c, c.d, 0, 0, 0, 1 << 30};
     MediaPlayer player(clip("turned", recipe), 94, 62);
     EXPECT_EQ(player.turnName(), c.turn);
+    // A quarter turn shows the picture upright: portrait.
+    const bool quarter = c.a == 0 && c.d == 0;
+    EXPECT_DOUBLE_EQ(player.shownAspect(), quarter ? 96.0 / 160 : 160.0 / 96);
     const Picture& picture = player.pictureAt(0);
     ASSERT_EQ(picture.width, 94);
     ASSERT_EQ(picture.height, 62);
