@@ -18,9 +18,10 @@ std::string fileNameFromCommandLine(const std::string& commandLine) {
 
 ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
     static constexpr support::Option kOptions[] = {
-        {"--headless", false},  {"--verbose", false},      {"--job", true},  {"--output", true},
-        {"--screenshot", true}, {"--dump-canvases", true}, {"--seed", true}, {"--from", true},
-        {"--to", true},         {"--aspect", true}};
+        {"--headless", false}, {"--verbose", false},   {"--job", true},
+        {"--output", true},    {"--screenshot", true}, {"--dump-canvases", true},
+        {"--seed", true},      {"--from", true},       {"--to", true},
+        {"--aspect", true},    {"--deinterlace", true}};
     std::vector<support::Option> all(std::begin(kOptions), std::end(kOptions));
     all.insert(all.end(), kJobOptions.begin(), kJobOptions.end());
     const support::Arguments parsed = support::parseArguments(arguments, all, "a video path");
@@ -50,6 +51,15 @@ ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
         if (*aspect != "keep" && *aspect != "stretch")
             throw support::UsageError("--aspect " + *aspect + ": say keep or stretch");
         options.keepAspect = *aspect == "keep";
+    }
+    if (const auto mode = parsed.value("--deinterlace")) {
+        if (*mode == "on") {
+            options.deinterlace = capture::Deinterlace::On;
+        } else if (*mode == "off") {
+            options.deinterlace = capture::Deinterlace::Off;
+        } else if (*mode != "auto") {
+            throw support::UsageError("--deinterlace " + *mode + ": say auto, on or off");
+        }
     }
 
     std::string commandLine;
@@ -86,6 +96,10 @@ Options:
   --to TIME             end before TIME (or at the end of the video); after --from
   --aspect stretch|keep stretch the picture over the job's size (the default), or keep its
                         shape: scaled whole and centred, the rest in the background colour
+  --deinterlace auto|on|off
+                        deinterlace the frames the video marks interlaced (auto, the
+                        default), every frame, or none; interlaced frames otherwise show
+                        comb teeth on alternate rows where things move
   --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm, and the
                         job's quality and interlace as DIR/canvases.ini, by which
                         kelvonar-play --check judges

@@ -95,14 +95,14 @@ void Converter::load(const std::string& FileName) {
                                         m_values.DHeight, m_values.WantWhite);
     const int width = playerSide(m_layout.player.width, m_paths.job, "width");
     const int height = playerSide(m_layout.player.height, m_paths.job, "height");
-    auto player = std::make_unique<capture::MediaPlayer>(FileName, width, height);
+    auto player = std::make_unique<capture::MediaPlayer>(FileName, width, height, m_media);
     if (m_keepAspect) {
         // The picture's shape is known once the video is open: open it again at that size.
         m_layout.player = capture::keepAspect(m_layout.player, player->shownAspect());
         player.reset();
         player = std::make_unique<capture::MediaPlayer>(
             FileName, playerSide(m_layout.player.width, m_paths.job, "width"),
-            playerSide(m_layout.player.height, m_paths.job, "height"));
+            playerSide(m_layout.player.height, m_paths.job, "height"), m_media);
     }
     if (const std::string turn = player->turnName(); !turn.empty()) m_observer.videoTurned(turn);
     if (!(player->Length() >= m_stretch.frameTime(0))) {

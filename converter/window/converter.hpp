@@ -11,6 +11,7 @@
 #include "dryxconvert.hpp"
 #include "jobvalues.hpp"
 #include "layout.hpp"
+#include "mediaplayer.hpp"
 #include "picture.hpp"
 #include "surface.hpp"
 #include "uniformrandom.hpp"
@@ -90,6 +91,8 @@ class Converter final : public FrameLoopHost {
     // With keep, given before load, the picture is scaled whole and centred in the player's
     // area, the rest left to the background; otherwise it is stretched over it.
     void setKeepAspect(bool keep) { m_keepAspect = keep; }
+    // Which frames of the video are deinterlaced; given before load.
+    void setDeinterlace(capture::Deinterlace mode) { m_media.deinterlace = mode; }
     // The conversion: reads the remaining job values, applies the preview layout, runs the frame
     // loop and saves the data file. Returns the statistics of the run.
     Statistics DoConvert();
@@ -132,6 +135,7 @@ class Converter final : public FrameLoopHost {
     std::uint64_t m_seed;
     bool m_fit = false;
     bool m_keepAspect = false;
+    capture::MediaOptions m_media;
     // Capture keeps every canvas; Replay hands them to the frame loop again instead of the video.
     enum class CanvasMode { Sample, Capture, Replay } m_canvasMode = CanvasMode::Sample;
     std::vector<TIFunctions::BitString> m_canvases;

@@ -158,6 +158,7 @@ int runHeadless(const ConverterOptions& options, std::ostream& err) {
         converter.setStretch(options.stretch);
         converter.setFit(options.fit);
         converter.setKeepAspect(options.keepAspect);
+        converter.setDeinterlace(options.deinterlace);
         converter.load(options.FileName);
         progress.setVideo(converter.Length(), options.stretch);
         Statistics statistics;

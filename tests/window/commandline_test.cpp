@@ -46,6 +46,9 @@ TEST(ConverterCommandLine, JoinsTheOperandsAndReadsTheOptions) {
     EXPECT_FALSE(parseCommandLine({"a.mp4"}).keepAspect);
     EXPECT_TRUE(parseCommandLine({"--aspect", "keep", "a.mp4"}).keepAspect);
     EXPECT_FALSE(parseCommandLine({"--aspect=stretch", "a.mp4"}).keepAspect);
+    EXPECT_EQ(parseCommandLine({"a.mp4"}).deinterlace, capture::Deinterlace::Auto);
+    EXPECT_EQ(parseCommandLine({"--deinterlace", "off", "a.mp4"}).deinterlace,
+              capture::Deinterlace::Off);
 }
 
 TEST(ConverterCommandLine, RefusesWhatItCannotUse) {
@@ -58,7 +61,8 @@ TEST(ConverterCommandLine, RefusesWhatItCannotUse) {
                                                       {"--from", "2", "--to", "1.5", "a.mp4"},
                                                       {"--from", "2", "--to", "0:02", "a.mp4"},
                                                       {"--to", "0", "a.mp4"},
-                                                      {"--aspect", "wide", "a.mp4"}}) {
+                                                      {"--aspect", "wide", "a.mp4"},
+                                                      {"--deinterlace", "yes", "a.mp4"}}) {
         EXPECT_THROW(parseCommandLine(arguments), support::UsageError) << arguments.size();
     }
 }
