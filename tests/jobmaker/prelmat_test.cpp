@@ -19,13 +19,18 @@ struct ProcessResult {
 
 // Runs prelmat with no display at all: a QApplication would fail to start.
 ProcessResult runPrelmat(const QStringList& arguments, const QString& program = PRELMAT_EXECUTABLE,
-                         const QString& configHome = {}) {
+                         const QString& configHome = {},
+                         const QString& platform = QStringLiteral("xcb")) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!configHome.isEmpty()) environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    if (platform.isEmpty()) {
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    } else {
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    }
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) return {};
@@ -81,7 +86,8 @@ TEST(PrelmatCommandLine, HelpAndMistakes) {
     EXPECT_TRUE(help.out.contains("--job PATH"));
     EXPECT_EQ(runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--bogus")}).exitCode, 2);
     // Without a display the unknown option is named, not the missing display.
-    const ProcessResult bogus = runPrelmat({QStringLiteral("--bogus")});
+    const ProcessResult bogus =
+        runPrelmat({QStringLiteral("--bogus")}, PRELMAT_EXECUTABLE, {}, QString());
     EXPECT_EQ(bogus.exitCode, 2);
     EXPECT_TRUE(bogus.err.contains("--bogus")) << bogus.err.toStdString();
     EXPECT_FALSE(bogus.err.contains("display")) << bogus.err.toStdString();
