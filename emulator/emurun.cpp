@@ -290,6 +290,8 @@ std::string emuUsage() {
            "  --check DIR           compare the frames with the canvases of\n"
            "                        kelvonar --dump-canvases\n"
            "  --lossy               with --check: only every tenth frame must be equal\n"
+           "                        (by default when DIR/canvases.ini records Quality or\n"
+           "                        interlacing)\n"
            "  --gif FILE            what the LCD showed, at its real timing, as an animated GIF\n"
            "  --cycles FILE         CSV: frame,code_type,used,waited (T-states)\n"
            "  --plot FILE.png       T-states used per frame against the 450,000 budget\n"
@@ -658,8 +660,9 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
     }
     if (const player::CanvasCheck* check = outputs.check()) {
         const player::CheckReport& report = check->report();
-        out << player::describeCheck(report, options.lossy);
-        if (!report.passed(options.lossy)) fail("the LCD frames do not match the canvases");
+        const bool lossy = player::checkIsLossy(*options.checkFolder, options.lossy);
+        out << player::describeCheck(report, lossy);
+        if (!report.passed(lossy)) fail("the LCD frames do not match the canvases");
     }
     return failed ? support::kExitFailed : support::kExitDone;
 }

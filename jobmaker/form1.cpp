@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -195,6 +196,8 @@ void Form1::compileJobFile() {
     }
     QMessageBox done(QMessageBox::NoIcon, title, QStringLiteral("Job settings created."),
                      QMessageBox::Ok, this);
+    done.setInformativeText(
+        QStringLiteral("Written to %1").arg(QFileInfo(m_jobFilePath).absoluteFilePath()));
     done.exec();
 }
 

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -34,6 +35,7 @@ int writeDefaults(int& argc, char** argv, const PrelmatOptions& options) {
     const QString path = options.jobPath.isEmpty() ? defaultJobFilePath() : options.jobPath;
     try {
         writeJobFile(path, jobFileText(JobSettings{}));
+        std::cout << "prelmat: wrote " << qPrintable(QFileInfo(path).absoluteFilePath()) << '\n';
     } catch (const support::FileError& error) {
         std::cerr << "prelmat: " << error.what() << '\n';
         return support::kExitFailed;
@@ -96,6 +98,12 @@ int main(int argc, char** argv) {
         return writeDefaults(argc, argv, options);
     }
     if (!support::displayAvailable() && !arguments.contains(u"-platform")) {
+        // A mistake in the options is named before the missing display.
+        try {
+            parsePrelmatArguments(arguments);
+        } catch (const support::UsageError& error) {
+            return reportUsageError(error);
+        }
         std::cerr << "prelmat: no display to show the dialog on (DISPLAY is not set); "
                      "use --defaults to write the default job file without it\n";
         return support::kExitUsage;

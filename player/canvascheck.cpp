@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "fileerror.hpp"
+#include "inifiles.hpp"
 #include "tifunctions.hpp"
 
 namespace player {
@@ -263,15 +264,42 @@ CheckReport checkCanvases(const Animation& animation, const std::string& folder)
     return check.report();
 }
 
+std::optional<bool> recordedLossy(const std::string& folder) {
+    const std::string path = (fs::path(folder) / kCanvasJobFile).string();
+    std::error_code error;
+    if (!fs::exists(path, error)) return std::nullopt;
+    try {
+        return INIfiles::ReadININumber(path, "media", "quality") != 0 ||
+               INIfiles::ReadININumber(path, "media", "interlace") != 0;
+    } catch (const support::FileError& failure) {
+        throw CanvasError(path, failure.reason());
+    }
+}
+
+bool checkIsLossy(const std::string& folder, bool lossyOption) {
+    return lossyOption || recordedLossy(folder).value_or(false);
+}
+
 std::string describeCheck(const CheckReport& report, bool lossy) {
     std::ostringstream text;
+    const std::string folder = support::shownPath(report.folder);
     if (report.records != report.canvases) {
-        text << "the data file holds " << report.records << " frames, but "
-             << support::shownPath(report.folder) << " holds " << report.canvases << " canvases\n";
+        text << "the data file holds " << report.records << " frames, but " << folder << " holds "
+             << report.canvases << " canvases\n";
     }
     if (report.differences.empty()) {
-        text << "all " << report.compared << " frames compared equal their canvases in "
-             << support::shownPath(report.folder) << '\n';
+        text << "all " << report.compared << " frames compared equal their canvases in " << folder
+             << '\n';
+        return text.str();
+    }
+    const auto largest = std::max_element(
+        report.differences.begin(), report.differences.end(),
+        [](const FrameDifference& a, const FrameDifference& b) { return a.pixels < b.pixels; });
+    if (report.passed(lossy)) {
+        text << "all " << report.compared << " frames checked against " << folder
+             << ": every tenth frame equals its canvas, and the " << report.differences.size()
+             << " others that differ (Quality or interlacing) differ by at most "
+             << percent(largest->pixels, report.pixelsPerFrame) << " of their pixels\n";
         return text.str();
     }
     const FrameDifference& first = report.differences.front();
@@ -282,27 +310,27 @@ std::string describeCheck(const CheckReport& report, bool lossy) {
         << "): " << first.pixels << " of " << report.pixelsPerFrame << " pixels differ ("
         << percent(first.pixels, report.pixelsPerFrame) << "), the first at x " << first.firstX
         << ", y " << first.firstY << '\n';
-    text << "share of differing pixels per frame:\n";
-    const FrameDifference* largest = &first;
-    std::optional<std::size_t> tenth;
+    // A few examples: the frames that break the rule first, then any others.
+    constexpr std::size_t kExamples = 5;
+    std::vector<const FrameDifference*> examples;
     for (const FrameDifference& difference : report.differences) {
-        text << "  frame " << difference.frame << ": "
-             << percent(difference.pixels, report.pixelsPerFrame) << '\n';
-        if (difference.pixels > largest->pixels) largest = &difference;
-        if (!tenth && difference.frame % kTenthFrame == 0) tenth = difference.frame;
+        if (examples.size() < kExamples && (!lossy || difference.frame % kTenthFrame == 0))
+            examples.push_back(&difference);
     }
+    text << "share of differing pixels, for example:\n";
+    for (const FrameDifference* difference : examples)
+        text << "  frame " << difference->frame << ": "
+             << percent(difference->pixels, report.pixelsPerFrame) << '\n';
     text << report.differences.size() << " of " << report.compared
          << " frames differ; the largest share is "
          << percent(largest->pixels, report.pixelsPerFrame) << " (frame " << largest->frame
          << ")\n";
     if (!lossy) {
-        text << "with Quality 0 and no interlacing every frame must equal its canvas (--lossy "
-                "allows the differences they make)\n";
-    } else if (tenth) {
-        text << "frame " << *tenth
+        text << "with Quality 0 and no interlacing every frame must equal its canvas; for data "
+                "made with Quality or interlacing, check with --lossy\n";
+    } else if (!examples.empty()) {
+        text << "frame " << examples.front()->frame
              << " differs, but every tenth frame is written exactly, whatever the job\n";
-    } else {
-        text << "every tenth frame equals its canvas, as it must with Quality or interlacing\n";
     }
     return text.str();
 }

@@ -87,8 +87,20 @@ CheckReport checkCanvases(const FrameRecords& records, const std::string& folder
 // A CanvasCheck of the screens of animation. Throws CanvasError.
 CheckReport checkCanvases(const Animation& animation, const std::string& folder);
 
-// The text --check prints for report: the first frame that differs and the share of differing
-// pixels of each frame that differs, or that all frames are equal.
+// The file the converter writes beside its canvases: the job values the run used.
+inline constexpr std::string_view kCanvasJobFile = "canvases.ini";
+
+// Whether the canvases of folder were converted with Quality or interlacing, so that frames may
+// differ from them, as folder/canvases.ini says; nothing when the folder has no such file.
+// Throws CanvasError when it cannot be read.
+std::optional<bool> recordedLossy(const std::string& folder);
+
+// The rule --check judges by: lossy when the option says so, else as the folder records it
+// (exact when it records nothing).
+bool checkIsLossy(const std::string& folder, bool lossyOption);
+
+// The text --check prints for report: one line when it passes; otherwise the first frame that
+// differs, a few examples, the count and the rule that failed.
 std::string describeCheck(const CheckReport& report, bool lossy);
 
 }  // namespace player

@@ -82,9 +82,11 @@ Options:
   --frames DIR        write every frame as DIR/NNNNNNNN.png, numbered from 00000000
   --scale N           show and export every screen pixel as N x N pixels (default 4)
   --check DIR         compare every frame with the canvas kelvonar --dump-canvases wrote as
-                      DIR/NNNNNNNN.pbm; reports the first frame that differs
-  --lossy             with --check: the job used Quality or interlacing, so frames may differ
-                      from their canvases, except every tenth frame
+                      DIR/NNNNNNNN.pbm, by the rule of the job DIR/canvases.ini records: with
+                      Quality or interlacing only every tenth frame must be equal, otherwise
+                      every frame; one line when it passes, a few example frames when not
+  --lossy             with --check: judge as if the job used Quality or interlacing (for a
+                      folder without canvases.ini)
   --dump-bytes FILE   write the bytes read from the data lines to FILE, as they are
   --start N           start the window at frame N
   --help              show this text

@@ -72,8 +72,9 @@ int runOutputs(const PlayerOptions& options, const FrameRecords& records, std::o
             << geometry.height() << " pixels\n";
     }
     if (check) {
-        out << describeCheck(check->report(), options.lossy);
-        if (!check->report().passed(options.lossy)) return support::kExitFailed;
+        const bool lossy = checkIsLossy(*options.checkFolder, options.lossy);
+        out << describeCheck(check->report(), lossy);
+        if (!check->report().passed(lossy)) return support::kExitFailed;
     }
     return support::kExitDone;
 }

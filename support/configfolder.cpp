@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace support {
 
@@ -23,8 +24,14 @@ std::string configFolder() {
     return home + "/.config/kelvonar";
 }
 
+bool runFromBuild(const std::string& programDirectory) {
+    std::error_code error;
+    return std::filesystem::equivalent(programDirectory, KELVONAR_BUILD_FOLDER, error) && !error;
+}
+
 std::string jobFolder(const std::string& programDirectory) {
-    return folderWritable(programDirectory) ? programDirectory : configFolder();
+    return runFromBuild(programDirectory) && folderWritable(programDirectory) ? programDirectory
+                                                                              : configFolder();
 }
 
 }  // namespace support

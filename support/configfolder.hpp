@@ -1,7 +1,7 @@
 #pragma once
 
-// Where the programs keep the job file: beside the executable while that folder is writable (a
-// build folder or a copy), otherwise in the user's configuration folder.
+// Where the programs keep the job file: beside the executable when it runs from the folder it was
+// built into, otherwise (installed, or copied elsewhere) in the user's configuration folder.
 
 #include <string>
 
@@ -14,7 +14,11 @@ bool folderWritable(const std::string& folder);
 // not an absolute path.
 std::string configFolder();
 
-// The folder of the job file: programDirectory when it is writable, else configFolder().
+// Whether programDirectory is the folder this build puts its programs into.
+bool runFromBuild(const std::string& programDirectory);
+
+// The folder of the job file: programDirectory when the program runs from its build folder and
+// may write there, else configFolder().
 std::string jobFolder(const std::string& programDirectory);
 
 }  // namespace support

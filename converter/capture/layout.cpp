@@ -1,5 +1,6 @@
 #include "layout.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -84,6 +85,23 @@ void SetPreviewLayout(Layout& layout, bool WantPreview) {
     layout.player.top = store((double{bs.height} - layout.player.height) * 0.5 + bs.top);
     layout.vBorder.top = store((double{bs.height} - layout.vBorder.height) * 0.5 + bs.top);
     layout.vBackG.top = store((double{bs.height} - layout.vBackG.height) * 0.5 + bs.top);
+}
+
+Rect keepAspect(const Rect& player, double aspect) {
+    if (!(aspect > 0) || !(player.width >= 1) || !(player.height >= 1)) return player;
+    const double width = std::floor(player.width);
+    const double height = std::floor(player.height);
+    Rect kept = player;
+    if (width / height > aspect) {
+        const double fitted = std::max(1.0, std::round(height * aspect));
+        kept.width = static_cast<float>(fitted);
+        kept.left = store(double{player.left} + std::floor((width - fitted) / 2));
+    } else {
+        const double fitted = std::max(1.0, std::round(width / aspect));
+        kept.height = static_cast<float>(fitted);
+        kept.top = store(double{player.top} + std::floor((height - fitted) / 2));
+    }
+    return kept;
 }
 
 }  // namespace capture

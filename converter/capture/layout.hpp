@@ -47,4 +47,9 @@ Layout InitMediaPlayer(double Width, double Height, double DWidth, double DHeigh
 // middle of the backdrop.
 void SetPreviewLayout(Layout& layout, bool WantPreview);
 
+// The part of player that a picture whose width is aspect times its height fills when scaled
+// whole and centred: whole pixels smaller, at whole-pixel offsets; player itself for an aspect
+// that is not positive.
+Rect keepAspect(const Rect& player, double aspect);
+
 }  // namespace capture

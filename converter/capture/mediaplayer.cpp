@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,9 @@
 #include "fileerror.hpp"
 
 extern "C" {
+#include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
 #include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
@@ -107,6 +111,11 @@ const std::int32_t* displayMatrix(const AVStream& stream) {
 #endif
 }
 
+struct GraphFreer {
+    void operator()(AVFilterGraph* graph) const noexcept { avfilter_graph_free(&graph); }
+};
+using GraphPtr = std::unique_ptr<AVFilterGraph, GraphFreer>;
+
 }  // namespace
 
 struct MediaPlayer::Impl {
@@ -117,6 +126,7 @@ struct MediaPlayer::Impl {
     Turn turn;
     int scaledWidth = 0;  // the picture as stored, scaled: width x height turned back
     int scaledHeight = 0;
+    double shownAspect = 0;
 
     av::FormatPtr format;
     av::CodecPtr codec;
@@ -150,6 +160,14 @@ struct MediaPlayer::Impl {
     int sourceWidth = 0;
     int sourceHeight = 0;
 
+    // The deinterlacer (FFmpeg's bwdif, one frame per frame), made for the first frame's size.
+    GraphPtr graph;
+    AVFilterContext* graphIn = nullptr;
+    AVFilterContext* graphOut = nullptr;
+    int graphWidth = 0, graphHeight = 0, graphFormat = -1;
+    bool graphFlushed = false;
+    av::FramePtr decoded;  // a frame on its way into the deinterlacer
+
     av::ScalerPtr scaler;
     struct ScalerKey {
         int width = -1, height = -1, format = -1, colorspace = -1, range = -1;
@@ -171,6 +189,8 @@ struct MediaPlayer::Impl {
     std::int64_t scanPackets() const;
     void findLength();
     bool decode(AVFrame* frame);
+    bool decodeFrame(AVFrame* frame);
+    void makeGraph(const AVFrame& frame);
     std::int64_t frameTime(const AVFrame& frame);
     double seconds(std::int64_t ticks) const;
     void scale(const AVFrame& frame);
@@ -218,8 +238,9 @@ void MediaPlayer::Impl::open() {
 
     packet.reset(av_packet_alloc());
     current.reset(av_frame_alloc());
+    decoded.reset(av_frame_alloc());
     next.reset(av_frame_alloc());
-    if (!packet || !current || !next) fail("out of memory");
+    if (!packet || !current || !next || !decoded) fail("out of memory");
 }
 
 // The end of the stream's last packet (its time plus its duration) in stream ticks, or kNoTime.
@@ -292,6 +313,67 @@ double MediaPlayer::Impl::seconds(std::int64_t ticks) const {
 
 // Decodes the next frame into frame; false at the end of the stream.
 bool MediaPlayer::Impl::decode(AVFrame* frame) {
+    if (options.deinterlace == Deinterlace::Off) return decodeFrame(frame);
+    // The deinterlacer holds one frame back: it sees the frame after the one it gives out.
+    while (true) {
+        if (graph) {
+            av_frame_unref(frame);
+            const int given = av_buffersink_get_frame(graphOut, frame);
+            if (given >= 0) return true;
+            if (given == AVERROR_EOF) return false;
+            if (given != AVERROR(EAGAIN)) fail("cannot deinterlace the video", given);
+        }
+        if (graphFlushed) return false;
+        if (!decodeFrame(decoded.get())) {
+            if (!graph) return false;
+            if (const int error = av_buffersrc_add_frame(graphIn, nullptr); error < 0)
+                fail("cannot deinterlace the video", error);
+            graphFlushed = true;
+            continue;
+        }
+        if (!graph || decoded->width != graphWidth || decoded->height != graphHeight ||
+            decoded->format != graphFormat) {
+            makeGraph(*decoded);
+        }
+        if (const int error = av_buffersrc_add_frame(graphIn, decoded.get()); error < 0)
+            fail("cannot deinterlace the video", error);
+    }
+}
+
+void MediaPlayer::Impl::makeGraph(const AVFrame& frame) {
+    graph.reset(avfilter_graph_alloc());
+    if (!graph) fail("out of memory");
+    graphWidth = frame.width;
+    graphHeight = frame.height;
+    graphFormat = frame.format;
+    graphFlushed = false;
+    const AVRational aspect =
+        frame.sample_aspect_ratio.num > 0 ? frame.sample_aspect_ratio : AVRational{1, 1};
+    char source[160];
+    std::snprintf(source, sizeof source,
+                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", frame.width,
+                  frame.height, frame.format, timeBase.num, timeBase.den, aspect.num, aspect.den);
+    const char* rule = options.deinterlace == Deinterlace::On
+                           ? "mode=send_frame:parity=auto:deint=all"
+                           : "mode=send_frame:parity=auto:deint=interlaced";
+    AVFilterContext* deinterlacer = nullptr;
+    int error = avfilter_graph_create_filter(&graphIn, avfilter_get_by_name("buffer"), "in", source,
+                                             nullptr, graph.get());
+    if (error >= 0) {
+        error = avfilter_graph_create_filter(&deinterlacer, avfilter_get_by_name("bwdif"),
+                                             "deinterlace", rule, nullptr, graph.get());
+    }
+    if (error >= 0) {
+        error = avfilter_graph_create_filter(&graphOut, avfilter_get_by_name("buffersink"), "out",
+                                             nullptr, nullptr, graph.get());
+    }
+    if (error >= 0) error = avfilter_link(graphIn, 0, deinterlacer, 0);
+    if (error >= 0) error = avfilter_link(deinterlacer, 0, graphOut, 0);
+    if (error >= 0) error = avfilter_graph_config(graph.get(), nullptr);
+    if (error < 0) fail("cannot deinterlace pictures of this format", error);
+}
+
+bool MediaPlayer::Impl::decodeFrame(AVFrame* frame) {
     while (!decoderEnded) {
         const int received = avcodec_receive_frame(codec.get(), frame);
         if (received == 0) return true;
@@ -443,6 +525,8 @@ bool MediaPlayer::Impl::seekTo(double aim, double t) {
         return false;
     }
     avcodec_flush_buffers(codec.get());
+    graph.reset();  // frames held from before the seek must not come out after it
+    graphFlushed = false;
     inputEnded = false;
     decoderEnded = false;
     lastTicks = kNoTime;
@@ -491,6 +575,11 @@ MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOp
     impl.start();
     impl.sourceWidth = impl.current->width;
     impl.sourceHeight = impl.current->height;
+    const AVRational sample = av_guess_sample_aspect_ratio(
+        impl.format.get(), impl.format->streams[impl.streamIndex], impl.current.get());
+    double aspect = static_cast<double>(impl.sourceWidth) / impl.sourceHeight;
+    if (sample.num > 0 && sample.den > 0) aspect *= av_q2d(sample);
+    impl.shownAspect = impl.turn.swap ? 1 / aspect : aspect;
 }
 
 MediaPlayer::~MediaPlayer() = default;
@@ -499,6 +588,10 @@ MediaPlayer& MediaPlayer::operator=(MediaPlayer&&) noexcept = default;
 
 double MediaPlayer::Length() {
     return m_impl->length;
+}
+
+double MediaPlayer::shownAspect() const noexcept {
+    return m_impl->shownAspect;
 }
 
 long long MediaPlayer::tenthCount() const noexcept {
@@ -539,6 +632,8 @@ void MediaPlayer::seek(double t) {
     // No key frame before t was found: decode from the start, as without a seek.
     impl.format.reset();
     impl.codec.reset();
+    impl.graph.reset();
+    impl.graphFlushed = false;
     impl.inputEnded = false;
     impl.decoderEnded = false;
     impl.awaitingKey = false;

@@ -21,13 +21,21 @@ class MediaError : public std::runtime_error {
     std::string m_reason;
 };
 
+// Which frames are deinterlaced before scaling.
+enum class Deinterlace {
+    Auto,  // the frames the decoder marks interlaced
+    On,    // every frame
+    Off,   // none
+};
+
 // Settings of the decoder.
 struct MediaOptions {
     int threads = 1;  // decoder threads; 0 lets the decoder choose
+    Deinterlace deinterlace = Deinterlace::Auto;
 };
 
-// The first video stream of a file, decoded forward, turned upright as its display matrix says
-// (right angles and flips) and scaled to the player's size.
+// The first video stream of a file, decoded forward, deinterlaced (options.deinterlace), turned
+// upright as its display matrix says (right angles and flips) and scaled to the player's size.
 // Frame times count from the stream's start. The picture shown at t is the last frame whose
 // time is at most t (the first frame before it, the last one after the end). The length is the
 // end of the last frame (its time plus its duration), found when the file is opened by a pass
@@ -56,6 +64,9 @@ class MediaPlayer final : public FrameSource {
     // Size of the stream's first picture as stored, before turning and scaling.
     int sourceWidth() const noexcept;
     int sourceHeight() const noexcept;
+    // The width of the picture as shown (turned upright, pixels of the stream's sample aspect)
+    // over its height.
+    double shownAspect() const noexcept;
     // How the stream's display matrix turns the picture for showing ("rotated by 90 degrees
     // clockwise", ...); empty when it is shown as stored.
     std::string turnName() const;

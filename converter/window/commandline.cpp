@@ -20,7 +20,8 @@ ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
     static constexpr support::Option kOptions[] = {
         {"--headless", false}, {"--verbose", false},   {"--job", true},
         {"--output", true},    {"--screenshot", true}, {"--dump-canvases", true},
-        {"--seed", true},      {"--from", true},       {"--to", true}};
+        {"--seed", true},      {"--from", true},       {"--to", true},
+        {"--aspect", true},    {"--deinterlace", true}};
     std::vector<support::Option> all(std::begin(kOptions), std::end(kOptions));
     all.insert(all.end(), kJobOptions.begin(), kJobOptions.end());
     const support::Arguments parsed = support::parseArguments(arguments, all, "a video path");
@@ -46,6 +47,20 @@ ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
     }
     options.jobValues = ParseJobOptions(parsed);
     options.fit = parsed.has("--fit");
+    if (const auto aspect = parsed.value("--aspect")) {
+        if (*aspect != "keep" && *aspect != "stretch")
+            throw support::UsageError("--aspect " + *aspect + ": say keep or stretch");
+        options.keepAspect = *aspect == "keep";
+    }
+    if (const auto mode = parsed.value("--deinterlace")) {
+        if (*mode == "on") {
+            options.deinterlace = capture::Deinterlace::On;
+        } else if (*mode == "off") {
+            options.deinterlace = capture::Deinterlace::Off;
+        } else if (*mode != "auto") {
+            throw support::UsageError("--deinterlace " + *mode + ": say auto, on or off");
+        }
+    }
 
     std::string commandLine;
     for (const auto& word : parsed.operands())
@@ -61,9 +76,9 @@ std::string usageText() {
 Converts VIDEO into animation data for a 96 x 64 calculator screen: ten frames a second, each
 written as the smallest key or difference frame record, into my.z80 as " .db" data lines.
 Pictures are shown as players show them: turned upright (or flipped) as the video's display
-matrix says, then stretched to the job's size.
-The job settings come from thisjob.ini, written by prelmat: in the program's directory while
-that folder is writable (the build folder, or a copy of the program), otherwise in
+matrix says, then stretched to the job's size (or, with --aspect keep, fitted whole).
+The job settings come from thisjob.ini, written by prelmat: in the program's directory when it
+runs from the folder it was built into, otherwise (installed, or copied elsewhere) in
 $XDG_CONFIG_HOME/kelvonar/ (~/.config/kelvonar/ by default). my.z80 goes to the program's
 directory in the first case and to the current directory in the second. When that thisjob.ini
 does not exist, the job maker's defaults apply (a file named by --job must exist). The job value
@@ -79,7 +94,15 @@ Options:
                         video is entered by seeking, not decoded from its start. TIME is
                         seconds (95.5) or [[h:]m:]s[.f] (1:35.5); past the end: a usage error
   --to TIME             end before TIME (or at the end of the video); after --from
-  --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm
+  --aspect stretch|keep stretch the picture over the job's size (the default), or keep its
+                        shape: scaled whole and centred, the rest in the background colour
+  --deinterlace auto|on|off
+                        deinterlace the frames the video marks interlaced (auto, the
+                        default), every frame, or none; interlaced frames otherwise show
+                        comb teeth on alternate rows where things move
+  --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm, and the
+                        job's quality and interlace as DIR/canvases.ini, by which
+                        kelvonar-play --check judges
   --verbose             print the job values as they are read, and where each came from
                         (an option, the job file, or the default), and how the video's
                         display matrix turns its pictures upright

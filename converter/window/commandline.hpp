@@ -8,6 +8,7 @@
 #include "arguments.hpp"
 #include "dryxconvert.hpp"
 #include "jobvalues.hpp"
+#include "mediaplayer.hpp"
 
 namespace conversion {
 
@@ -26,6 +27,8 @@ struct ConverterOptions {
     Stretch stretch;                        // the stretch of the video to convert
     std::vector<JobOverride> jobValues;     // job values given as options
     bool fit = false;                       // choose quality and interlacing to fit the budget
+    bool keepAspect = false;                // --aspect keep: the picture whole, centred
+    capture::Deinterlace deinterlace = capture::Deinterlace::Auto;
 };
 
 // The video path of a command line: taken whole, blanks included; when it begins with a double

@@ -44,8 +44,9 @@ RunPaths defaultPaths(const std::string& programDirectory, const std::optional<s
                       const std::optional<std::string>& output,
                       const std::optional<std::string>& dumpFolder) {
     RunPaths paths;
-    const bool writable = support::folderWritable(programDirectory);
-    const std::string folder = writable ? programDirectory : std::string();
+    const bool besideProgram =
+        support::runFromBuild(programDirectory) && support::folderWritable(programDirectory);
+    const std::string folder = besideProgram ? programDirectory : std::string();
     paths.job = job.value_or(joinPath(support::jobFolder(programDirectory), "thisjob.ini"));
     paths.jobMayBeMissing = !job.has_value();
     paths.output = output.value_or(joinPath(folder, "my.z80"));
@@ -87,6 +88,13 @@ void Converter::load(const std::string& FileName) {
         fs::symlink_status(m_paths.job, missing).type() == fs::file_type::not_found;
     m_values = readLoadValues(m_source, report());
     m_canvas = checkCanvasSize(m_values, m_paths.job);
+    const auto screenWidth = static_cast<std::size_t>(jobkeys::kDeviceWidth.preset);
+    const auto screenHeight = static_cast<std::size_t>(jobkeys::kDeviceHeight.preset);
+    if (m_canvas.width != screenWidth || m_canvas.height != screenHeight) {
+        m_observer.warning("the canvas is " + std::to_string(m_canvas.width) + " x " +
+                           std::to_string(m_canvas.height) + " pixels; calculators show " +
+                           std::to_string(screenWidth) + " x " + std::to_string(screenHeight));
+    }
     support::checkWritable(m_paths.output);
     if (m_paths.dumpFolder) {
         std::error_code error;
@@ -97,7 +105,15 @@ void Converter::load(const std::string& FileName) {
                                         m_values.DHeight, m_values.WantWhite);
     const int width = playerSide(m_layout.player.width, m_paths.job, "width");
     const int height = playerSide(m_layout.player.height, m_paths.job, "height");
-    auto player = std::make_unique<capture::MediaPlayer>(FileName, width, height);
+    auto player = std::make_unique<capture::MediaPlayer>(FileName, width, height, m_media);
+    if (m_keepAspect) {
+        // The picture's shape is known once the video is open: open it again at that size.
+        m_layout.player = capture::keepAspect(m_layout.player, player->shownAspect());
+        player.reset();
+        player = std::make_unique<capture::MediaPlayer>(
+            FileName, playerSide(m_layout.player.width, m_paths.job, "width"),
+            playerSide(m_layout.player.height, m_paths.job, "height"), m_media);
+    }
     if (const std::string turn = player->turnName(); !turn.empty()) m_observer.videoTurned(turn);
     if (!(player->Length() >= m_stretch.frameTime(0))) {
         char length[64];
@@ -120,6 +136,12 @@ Statistics Converter::DoConvert() {
         m_fit ? fitAndConvert()
               : DryxConvert(m_settings, m_canvas.width, m_canvas.height, *this, m_stretch);
     m_statistics = nullptr;
+    if (m_paths.dumpFolder) {
+        // The values that decide whether frames may differ from their canvases, for a check.
+        const std::string job = "[media]\r\nquality=" + plainNumber(m_settings.Quality) +
+                                "\r\ninterlace=" + plainNumber(m_settings.WantInterlace) + "\r\n";
+        support::writeFileAtomic(joinPath(*m_paths.dumpFolder, "canvases.ini"), job);
+    }
     capture::SaveToFile(m_paths.output, output);
     return statistics;
 }

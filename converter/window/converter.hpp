@@ -11,6 +11,7 @@
 #include "dryxconvert.hpp"
 #include "jobvalues.hpp"
 #include "layout.hpp"
+#include "mediaplayer.hpp"
 #include "picture.hpp"
 #include "surface.hpp"
 #include "uniformrandom.hpp"
@@ -30,9 +31,9 @@ struct RunPaths {
     bool jobMayBeMissing = false;           // no job file: the job maker's defaults apply
 };
 
-// The paths of a converter in programDirectory, as the options change them. While
-// programDirectory is writable the job file, my.z80 and the debug folder "output" are there;
-// otherwise the job file is in support::configFolder() and the others in the current directory.
+// The paths of a converter in programDirectory, as the options change them. Run from its writable
+// build folder, the job file, my.z80 and the debug folder "output" are there; otherwise (installed
+// or copied) the job file is in support::configFolder() and the others in the current directory.
 // Without job, a missing job file means the job maker's defaults.
 RunPaths defaultPaths(const std::string& programDirectory, const std::optional<std::string>& job,
                       const std::optional<std::string>& output,
@@ -88,6 +89,11 @@ class Converter final : public FrameLoopHost {
     // With fit, DoConvert takes the canvases of the stretch once and converts them with the least
     // lossy of kFitSteps that fits the budget; it throws JobValueError when none does.
     void setFit(bool fit) { m_fit = fit; }
+    // With keep, given before load, the picture is scaled whole and centred in the player's
+    // area, the rest left to the background; otherwise it is stretched over it.
+    void setKeepAspect(bool keep) { m_keepAspect = keep; }
+    // Which frames of the video are deinterlaced; given before load.
+    void setDeinterlace(capture::Deinterlace mode) { m_media.deinterlace = mode; }
     // The conversion: reads the remaining job values, applies the preview layout, runs the frame
     // loop and saves the data file. Returns the statistics of the run.
     Statistics DoConvert();
@@ -129,6 +135,8 @@ class Converter final : public FrameLoopHost {
     Statistics* m_statistics = nullptr;  // the run's statistics while DoConvert runs
     std::uint64_t m_seed;
     bool m_fit = false;
+    bool m_keepAspect = false;
+    capture::MediaOptions m_media;
     // Capture keeps every canvas; Replay hands them to the frame loop again instead of the video.
     enum class CanvasMode { Sample, Capture, Replay } m_canvasMode = CanvasMode::Sample;
     std::vector<TIFunctions::BitString> m_canvases;

@@ -1,6 +1,7 @@
 #include "frmvideoconverter.hpp"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -143,7 +144,6 @@ frmVideoConverter::frmVideoConverter(conversion::ConverterOptions options, QWidg
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFont(windowFont(false));
-    setFixedSize(361, 480);
     buildControls();
 }
 
@@ -206,7 +206,6 @@ void frmVideoConverter::buildControls() {
     Frame2 = new QGroupBox(QStringLiteral("Frame statistics key/diff "), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
     Frame2->setFont(windowFont(true));
-    Frame2->setGeometry(8, 368, 345, 73);
     const QColor blueText(0, 0, 64), redText(64, 0, 0), greenText(0, 64, 0);
     // Byte-run codes in blue, bit-run codes in red, the counters without a codec in green.
     const auto colourOf = [&](int type) {
@@ -214,32 +213,55 @@ void frmVideoConverter::buildControls() {
         const auto chain = TIFunctions::kCodeTypes[static_cast<std::size_t>(type)].chain;
         return chain == TIFunctions::Chain::ByteRun ? blueText : redText;
     };
-    struct Cell {
-        int row = 0;
-        int column = 0;
-    };
-    std::array<Cell, conversion::kStatisticsRows> cells;
-    for (int row = 0; row < TIFunctions::kPanelRows; ++row) {
-        for (int column = 0; column < TIFunctions::kPanelColumns; ++column)
-            cells[static_cast<std::size_t>(TIFunctions::kPanel[row][column])] = {row, column};
-    }
-    const int captionColumns[TIFunctions::kPanelColumns] = {8, 120, 232};
-    const int countColumns[TIFunctions::kPanelColumns] = {64, 176, 288};
-    for (int type = 0; type < conversion::kStatisticsRows; ++type) {
-        const Cell& cell = cells[static_cast<std::size_t>(type)];
-        const int top = 16 * (cell.row + 1);
+    const auto captionOf = [](int type) {
         const std::string_view caption = TIFunctions::codeTypeCaption(type);
-        label(Frame2, QStringLiteral("Label2(%1)").arg(type),
-              QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
-              captionColumns[cell.column], top, false, 0, colourOf(type));
-        FramesCountLabel[static_cast<std::size_t>(type)] =
-            label(Frame2, QStringLiteral("FramesCountLabel(%1)").arg(type), QStringLiteral("0 / 0"),
-                  countColumns[cell.column], top, true, 56, colourOf(type));
+        return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+    };
+    // Laid out by the font's metrics: every caption whole, its count after it, and the counts
+    // sharing what the widest captions leave.
+    const QFontMetrics plain(windowFont(false));
+    const QFontMetrics bold(windowFont(true));
+    const int rowHeight = std::max(plain.height(), bold.height());
+    const int pitch = rowHeight + 2;
+    const int firstRow = bold.height() + 3;  // below the group's title
+    const int gap = plain.horizontalAdvance(QLatin1Char(' '));
+    std::array<int, TIFunctions::kPanelColumns> captionWidths{};
+    for (int row = 0; row < TIFunctions::kPanelRows; ++row) {
+        for (int column = 0; column < TIFunctions::kPanelColumns; ++column) {
+            int& width = captionWidths[static_cast<std::size_t>(column)];
+            width = std::max(width,
+                             plain.horizontalAdvance(captionOf(TIFunctions::kPanel[row][column])));
+        }
+    }
+    const int inner = 345 - 16;
+    int captionsTotal = 0;
+    for (const int width : captionWidths)
+        captionsTotal += width + gap;
+    const int countWidth = (inner - captionsTotal) / TIFunctions::kPanelColumns;
+    Frame2->setGeometry(8, 368, 345, firstRow + TIFunctions::kPanelRows * pitch + 4);
+    int left = 8;
+    for (int column = 0; column < TIFunctions::kPanelColumns; ++column) {
+        const int captionWidth = captionWidths[static_cast<std::size_t>(column)];
+        for (int row = 0; row < TIFunctions::kPanelRows; ++row) {
+            const int type = TIFunctions::kPanel[row][column];
+            const int top = firstRow + row * pitch;
+            QLabel* caption = label(Frame2, QStringLiteral("Label2(%1)").arg(type), captionOf(type),
+                                    left, top, false, 0, colourOf(type));
+            caption->setGeometry(left, top, captionWidth, rowHeight);
+            QLabel* count = label(Frame2, QStringLiteral("FramesCountLabel(%1)").arg(type),
+                                  QStringLiteral("0 / 0"), left + captionWidth + gap, top, true,
+                                  countWidth, colourOf(type));
+            count->setGeometry(left + captionWidth + gap, top, countWidth, rowHeight);
+            FramesCountLabel[static_cast<std::size_t>(type)] = count;
+        }
+        left += captionWidth + gap + countWidth;
     }
 
     CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setGeometry(264, 448, 89, 25);
+    const int buttonTop = Frame2->geometry().bottom() + 8;
+    CancelButton->setGeometry(264, buttonTop, 89, 25);
+    setFixedSize(361, buttonTop + 25 + 7);
     CancelButton->setDefault(true);
     CancelButton->setAutoDefault(true);
     connect(CancelButton, &QPushButton::clicked, this, &frmVideoConverter::CancelButton_Click);
@@ -260,6 +282,8 @@ bool frmVideoConverter::load() {
             *m_observer, m_options.jobValues);
         m_converter->setStretch(m_options.stretch);
         m_converter->setFit(m_options.fit);
+        m_converter->setKeepAspect(m_options.keepAspect);
+        m_converter->setDeinterlace(m_options.deinterlace);
         m_converter->load(m_options.FileName);
     } catch (const std::exception& error) {
         showError(QString::fromStdString(error.what()));
@@ -289,7 +313,7 @@ void frmVideoConverter::DoConvert() {
         int status = support::kExitDone;
         QString error;
         try {
-            m_converter->DoConvert();
+            m_statistics = m_converter->DoConvert();
             if (WantToStop()) status = support::kExitCancelled;
         } catch (const std::exception& e) {
             status = support::kExitFailed;
@@ -329,7 +353,13 @@ void frmVideoConverter::conversionEnded(int exitStatus, const QString& error) {
     if (m_worker.joinable()) m_worker.join();
     flushPending();
     m_state = State::Ended;
-    if (!error.isEmpty()) showError(error);
+    if (error.isEmpty()) {
+        // The window closes itself: the terminal keeps what the run did and where it wrote.
+        conversion::printRunEnd(std::cerr, *m_converter, m_statistics, m_options.stretch);
+    } else {
+        std::cerr << "kelvonar: " << error.toStdString() << '\n';
+        showError(error);
+    }
     emit finished(exitStatus);
 }
 

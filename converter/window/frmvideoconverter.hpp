@@ -68,6 +68,7 @@ class frmVideoConverter : public QDialog {
     std::unique_ptr<Observer> m_observer;
     std::unique_ptr<conversion::Converter> m_converter;
     std::thread m_worker;
+    conversion::Statistics m_statistics;  // of the run, once the worker has ended
     enum class State { Created, Loaded, Converting, Ended } m_state = State::Created;
     std::function<void(std::size_t)> m_frameHook;
 

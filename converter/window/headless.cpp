@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
 
@@ -11,6 +12,7 @@
 #include "fileerror.hpp"
 #include "inifiles.hpp"
 #include "mediaplayer.hpp"
+#include "runreport.hpp"
 #include "tifunctions.hpp"
 
 namespace conversion {
@@ -53,6 +55,12 @@ class Progress final : public RunObserver {
     Progress(std::ostream& err, bool verbose)
         : m_err(err), m_verbose(verbose), m_live(::isatty(STDERR_FILENO) == 1) {}
 
+    // The video is open: progress counts its frames from here on.
+    void setVideo(double length, const Stretch& stretch) {
+        m_progress.stretch = stretch;
+        m_progress.videoFrames = stretchFrames(stretch, length);
+    }
+
     void jobValue(std::string_view section, std::string_view key, double value,
                   const std::string& origin) override {
         if (m_verbose)
@@ -63,40 +71,37 @@ class Progress final : public RunObserver {
         if (m_verbose) m_err << "kelvonar: the video's pictures are " << turn << " for showing\n";
     }
     void fitChosen(const std::string& options, std::size_t bytes) override {
-        endLiveLine();
+        breakLiveLine();
         m_err << "kelvonar: --fit chose " << options << " (" << bytes << " bytes)\n";
     }
     void warning(const std::string& message) override {
-        endLiveLine();
+        breakLiveLine();
         m_err << "kelvonar: warning: " << message << '\n';
     }
     void frameDone(const FrameReport& report, const capture::Picture&,
                    const StatisticsLabels& labels) override {
-        m_labels = labels;
+        m_progress.labels = labels;
+        m_progress.frames = report.k + 1;
         const auto now = std::chrono::steady_clock::now();
         if (m_live) {
             if (now - m_lastShown < std::chrono::milliseconds(100)) return;
             m_lastShown = now;
-            m_err << '\r' << line() << "\x1b[K" << std::flush;
+            m_err << '\r' << progressLine(m_progress) << "\x1b[K" << std::flush;
             m_lineOpen = true;
         } else if (report.k % 50 == 0) {
-            m_err << "kelvonar: " << line() << '\n';
+            m_err << "kelvonar: " << progressLine(m_progress) << '\n';
         }
     }
 
-    void endLiveLine() {
-        if (m_lineOpen) m_err << '\r' << line() << "\x1b[K\n";
+    // Ends the live line where it stands, so that a message goes below it.
+    void breakLiveLine() {
+        if (m_lineOpen) m_err << '\n';
         m_lineOpen = false;
     }
-    const StatisticsLabels& labels() const { return m_labels; }
-
-    std::string line() const {
-        std::ostringstream text;
-        text << "frame " << m_labels.FrameStatusLabel << " of ~" << m_labels.FramesExpectedLabel
-             << ", " << m_labels.BytesWrittenLabel << " of " << m_labels.BytesToDoLabel
-             << " bytes (" << m_labels.PercentDone << "%), compression "
-             << m_labels.CompressionLabel << "%";
-        return text.str();
+    // Clears the live line: the summary repeats its last state.
+    void clearLiveLine() {
+        if (m_lineOpen) m_err << "\r\x1b[K" << std::flush;
+        m_lineOpen = false;
     }
 
   private:
@@ -105,16 +110,41 @@ class Progress final : public RunObserver {
     bool m_live;
     bool m_lineOpen = false;
     std::chrono::steady_clock::time_point m_lastShown{};
-    StatisticsLabels m_labels;
+    RunProgress m_progress;
 };
 
-void printSummary(std::ostream& err, const Progress& progress, const Statistics& statistics) {
-    err << "kelvonar: " << progress.line() << '\n';
+}  // namespace
+
+int printRunEnd(std::ostream& err, Converter& converter, const Statistics& statistics,
+                const Stretch& stretch) {
+    const ConvertSettings& settings = converter.settings();
+    RunProgress progress;
+    progress.frames = statistics.frames;
+    progress.videoFrames = stretchFrames(stretch, converter.Length());
+    progress.stretch = stretch;
+    progress.labels = labelTexts(statistics, settings.MaxBytes, converter.layout().player.width,
+                                 converter.layout().player.height);
+    err << "kelvonar: converted " << progressLine(progress) << '\n';
     err << "kelvonar: key / difference frames per code type:\n";
     err << TIFunctions::codeTypePanel(statistics.counts);
+    // A path in full: a window started from a menu has no obvious current folder.
+    std::error_code error;
+    const std::filesystem::path written =
+        std::filesystem::absolute(converter.paths().output, error);
+    const std::string output =
+        support::shownPath(error ? converter.paths().output : written.lexically_normal().string());
+    if (converter.WantToStop()) {
+        err << "kelvonar: cancelled; the " << statistics.frames
+            << " frames converted so far are saved in " << output << '\n';
+        return support::kExitCancelled;
+    }
+    if (const std::string note = budgetNote(progress, settings.MaxBytes, statistics.bytesWritten);
+        !note.empty()) {
+        err << "kelvonar: " << note << '\n';
+    }
+    err << "kelvonar: wrote " << output << '\n';
+    return support::kExitDone;
 }
-
-}  // namespace
 
 int runHeadless(const ConverterOptions& options, std::ostream& err) {
     capture::quietMediaLog();
@@ -127,28 +157,23 @@ int runHeadless(const ConverterOptions& options, std::ostream& err) {
                             progress, options.jobValues);
         converter.setStretch(options.stretch);
         converter.setFit(options.fit);
+        converter.setKeepAspect(options.keepAspect);
+        converter.setDeinterlace(options.deinterlace);
         converter.load(options.FileName);
+        progress.setVideo(converter.Length(), options.stretch);
         Statistics statistics;
         {
             StopOnSignals signals(converter.WantToStop());
             statistics = converter.DoConvert();
         }
-        progress.endLiveLine();
-        printSummary(err, progress, statistics);
-        if (converter.WantToStop()) {
-            err << "kelvonar: cancelled; the " << statistics.frames
-                << " frames converted so far are saved in " << support::shownPath(paths.output)
-                << '\n';
-            return support::kExitCancelled;
-        }
-        err << "kelvonar: wrote " << support::shownPath(paths.output) << '\n';
-        return support::kExitDone;
+        progress.clearLiveLine();
+        return printRunEnd(err, converter, statistics, options.stretch);
     } catch (const support::UsageError& error) {
-        progress.endLiveLine();
+        progress.breakLiveLine();
         err << "kelvonar: " << error.what() << '\n';
         return support::kExitUsage;
     } catch (const std::exception& error) {
-        progress.endLiveLine();
+        progress.breakLiveLine();
         err << "kelvonar: " << error.what() << '\n';
         return support::kExitFailed;
     }

@@ -79,6 +79,10 @@ void WriteClip(const std::string& path, const ClipRecipe& recipe) {
     if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0) {
         codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
+    if (recipe.interlaced) {
+        codec->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+        codec->field_order = AV_FIELD_TT;
+    }
     AVDictionary* options = nullptr;
     if (recipe.encoder == "libx264") {
         av_dict_set(&options, "preset", "ultrafast", 0);
@@ -140,6 +144,8 @@ void WriteClip(const std::string& path, const ClipRecipe& recipe) {
             }
         }
         frame->pts = i;
+        frame->interlaced_frame = recipe.interlaced ? 1 : 0;
+        frame->top_field_first = recipe.interlaced ? 1 : 0;
         check(avcodec_send_frame(codec.get(), frame.get()), "encoding a frame");
         drain(codec.get(), output.get(), stream, packet.get());
     }

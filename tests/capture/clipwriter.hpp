@@ -32,6 +32,7 @@ struct ClipRecipe {
     // should share one colour, since chroma is subsampled.
     std::function<Rgb(int frame, int x, int y)> pixel;
     std::optional<std::array<std::int32_t, 9>> displayMatrix;  // the stream's, if any
+    bool interlaced = false;  // frames coded and marked as interlaced, top field first
 };
 
 // Writes the clip to path; throws std::runtime_error on any FFmpeg failure.

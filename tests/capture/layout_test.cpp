@@ -117,6 +117,32 @@ INSTANTIATE_TEST_SUITE_P(Capture, LayoutCentre,
                          testing::Combine(testing::Values(64, 96, 97, 128),
                                           testing::Values(1, 47, 94, 95, 150), testing::Bool()));
 
+struct KeepCase {
+    const char* name;
+    double aspect;
+    Rect kept;
+};
+
+void PrintTo(const KeepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LayoutKeep : public testing::TestWithParam<KeepCase> {};
+
+// The picture whole in the player's 94 x 62 area at (133, 45.5), centred on whole pixels.
+TEST_P(LayoutKeep, FitsThePictureWholeAndCentred) {
+    const Rect player{133, 45.5F, 94, 62};
+    EXPECT_EQ(capture::keepAspect(player, GetParam().aspect), GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(Capture, LayoutKeep,
+                         testing::Values(KeepCase{"Portrait", 9.0 / 16, Rect{162, 45.5F, 35, 62}},
+                                         KeepCase{"Wide", 16.0 / 9, Rect{133, 49.5F, 94, 53}},
+                                         KeepCase{"Same", 94.0 / 62, Rect{133, 45.5F, 94, 62}},
+                                         KeepCase{"Sliver", 1e-6, Rect{179, 45.5F, 1, 62}},
+                                         KeepCase{"Unknown", 0, Rect{133, 45.5F, 94, 62}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(Layout, SizesAreHeldInSinglePrecision) {
     const Layout layout = capture::InitMediaPlayer(94.1, 62.7, 96, 64, 0);
     EXPECT_EQ(layout.player.width, 94.1f);

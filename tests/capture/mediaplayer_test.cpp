@@ -341,6 +341,9 @@ TEST_P(MediaTurn, ShowsThePictureAsTheDisplayMatrixSays) {
     recipe.displayMatrix = std::array<std::int32_t, 9>{c.a, c.b, 0, c.c, c.d, 0, 0, 0, 1 << 30};
     MediaPlayer player(clip("turned", recipe), 94, 62);
     EXPECT_EQ(player.turnName(), c.turn);
+    // A quarter turn shows the picture upright: portrait.
+    const bool quarter = c.a == 0 && c.d == 0;
+    EXPECT_DOUBLE_EQ(player.shownAspect(), quarter ? 96.0 / 160 : 160.0 / 96);
     const Picture& picture = player.pictureAt(0);
     ASSERT_EQ(picture.width, 94);
     ASSERT_EQ(picture.height, 62);
@@ -439,6 +442,54 @@ TEST_P(MediaCliTurn, ShowsWhatFfmpegShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Capture, MediaCliTurn, testing::Values(90, 180, 270));
+
+// Pixels brighter or darker than both rows around them: the teeth of two fields taken apart in
+// time and shown woven together.
+int combPixels(const Picture& p) {
+    int teeth = 0;
+    for (int y = 1; y + 1 < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            const int above = pixel(p, x, y - 1).g, here = pixel(p, x, y).g,
+                      below = pixel(p, x, y + 1).g;
+            if ((here - above > 80 && here - below > 80) ||
+                (above - here > 80 && below - here > 80))
+                ++teeth;
+        }
+    }
+    return teeth;
+}
+
+// A dark bar moving right on a light ground, filmed field by field: the bottom field (odd rows)
+// sees it 8 pixels further on than the top field.
+TEST_F(MediaFolder, InterlacedFramesAreDeinterlaced) {
+    ClipRecipe recipe;
+    recipe.encoder = "mpeg2video";
+    recipe.muxer = "mpeg";
+    recipe.interlaced = true;
+    recipe.frames = 6;
+    recipe.pixel = [](int frame, int x, int y) {
+        const int left = 40 + frame * 16 + (y % 2) * 8;
+        return x >= left && x < left + 24 ? Rgb{20, 20, 20} : Rgb{230, 230, 230};
+    };
+    const std::string path = clip("interlaced.mpg", recipe);
+    for (const auto& [mode, combed] :
+         {std::pair{capture::Deinterlace::Off, true}, std::pair{capture::Deinterlace::Auto, false},
+          std::pair{capture::Deinterlace::On, false}}) {
+        MediaPlayer player(path, 160, 120, {1, mode});
+        const int teeth = combPixels(player.pictureAt(0.1));
+        if (combed) {
+            EXPECT_GT(teeth, 1000) << "the clip shows no teeth to remove";
+        } else {
+            EXPECT_LT(teeth, 20) << static_cast<int>(mode);
+        }
+    }
+    // Progressive frames pass through auto as they are.
+    recipe.interlaced = false;
+    const std::string progressive = clip("progressive.mpg", recipe);
+    MediaPlayer plain(progressive, 160, 120, {1, capture::Deinterlace::Off});
+    MediaPlayer automatic(progressive, 160, 120, {1, capture::Deinterlace::Auto});
+    EXPECT_EQ(plain.pictureAt(0.1).rgb, automatic.pictureAt(0.1).rgb);
+}
 
 TEST_F(MediaFolder, NoPictureWithoutASize) {
     MediaPlayer player(clip("sizeless", numberedFrames(5, 25)), 0, 62);

@@ -104,7 +104,7 @@ TEST_F(ConverterWindow, IsLaidOutForThePreview) {
     frmVideoConverter window(options());
     ASSERT_TRUE(window.load());
     EXPECT_EQ(window.windowTitle(), "DRYX XP Video Converter");
-    EXPECT_EQ(window.size(), QSize(361, 480));
+    EXPECT_EQ(window.width(), 361);
     EXPECT_EQ(window.minimumSize(), window.maximumSize());
     EXPECT_FALSE(window.windowFlags() & Qt::WindowMinMaxButtonsHint);
     EXPECT_EQ(geometryOf(window, "backScreen"), QRect(8, 8, 344, 272));
@@ -114,15 +114,50 @@ TEST_F(ConverterWindow, IsLaidOutForThePreview) {
     EXPECT_EQ(geometryOf(window, "TBorder"), QRect(130, 178, 100, 68));
     EXPECT_EQ(geometryOf(window, "TGT"), QRect(132, 180, 96, 64));
     EXPECT_EQ(geometryOf(window, "Frame1"), QRect(8, 288, 345, 73));
-    EXPECT_EQ(geometryOf(window, "Frame2"), QRect(8, 368, 345, 73));
-    EXPECT_EQ(geometryOf(window, "CancelButton"), QRect(264, 448, 89, 25));
-    EXPECT_EQ(geometryOf(window, "FramesCountLabel(10)").topLeft(), QPoint(176, 48));
+    EXPECT_EQ(geometryOf(window, "Frame2").topLeft(), QPoint(8, 368));
+    EXPECT_GT(geometryOf(window, "CancelButton").top(), geometryOf(window, "Frame2").bottom());
+    EXPECT_LT(geometryOf(window, "CancelButton").bottom(), window.height());
     EXPECT_EQ(child<QGroupBox>(window, "Frame1")->title(), "General statistics ");
     EXPECT_EQ(child<QLabel>(window, "Label2(9)")->text(), "NEZCMP:");
     EXPECT_EQ(child<QLabel>(window, "FramesCountLabel(7)")->text(), "0 / 0");
     auto* cancel = child<QPushButton>(window, "CancelButton");
     EXPECT_EQ(cancel->text(), "&Cancel");
     EXPECT_TRUE(cancel->isDefault());
+}
+
+// Under the font the window really gets, every caption and count of the panel is whole, inside
+// the group box, and clear of its neighbours, with room for three-digit counts.
+TEST_F(ConverterWindow, TheStatisticsPanelShowsEveryCaptionWhole) {
+    frmVideoConverter window(options());
+    ASSERT_TRUE(window.load());
+    const auto* panel = child<QGroupBox>(window, "Frame2");
+    ASSERT_NE(panel, nullptr);
+    std::vector<QLabel*> labels;
+    for (int type = 0; type < conversion::kStatisticsRows; ++type) {
+        auto* caption =
+            child<QLabel>(window, QStringLiteral("Label2(%1)").arg(type).toUtf8().constData());
+        auto* count = child<QLabel>(
+            window, QStringLiteral("FramesCountLabel(%1)").arg(type).toUtf8().constData());
+        ASSERT_TRUE(caption != nullptr && count != nullptr);
+        count->setText(QStringLiteral("999 / 999"));
+        for (QLabel* label : {caption, count}) {
+            const QFontMetrics metrics(label->font());
+            EXPECT_LE(metrics.horizontalAdvance(label->text()), label->width())
+                << label->objectName().toStdString();
+            EXPECT_GE(label->height(), metrics.height()) << label->objectName().toStdString();
+            // Clear of the frame line drawn along the box's edges.
+            EXPECT_TRUE(panel->rect().adjusted(2, 2, -2, -2).contains(label->geometry()))
+                << label->objectName().toStdString();
+            labels.push_back(label);
+        }
+        EXPECT_LT(caption->geometry().right(), count->geometry().left());
+    }
+    for (const QLabel* a : labels) {
+        for (const QLabel* b : labels) {
+            EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                << a->objectName().toStdString() << " " << b->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(ConverterWindow, WithoutThePreviewTheVideoMovesToTheMiddle) {
@@ -161,10 +196,13 @@ TEST_F(ConverterWindow, LabelsAndOutputEqualTheHeadlessRun) {
                       .toStdString(),
                   countsAfter(headless.err, caption.toStdString()));
     }
+    // The summary counts the video's frames; the window's "estimated" stays the budget's guess.
+    const std::string frames = "converted frame " +
+                               child<QLabel>(window, "FrameStatusLabel")->text().toStdString() +
+                               " of 60, ";
+    EXPECT_NE(headless.err.find(frames), std::string::npos) << frames << "\n" << headless.err;
     const std::string line =
-        "frame " + child<QLabel>(window, "FrameStatusLabel")->text().toStdString() + " of ~" +
-        child<QLabel>(window, "FramesExpectedLabel")->text().toStdString() + ", " +
-        child<QLabel>(window, "BytesWrittenLabel")->text().toStdString() + " of " +
+        " s, " + child<QLabel>(window, "BytesWrittenLabel")->text().toStdString() + " of " +
         child<QLabel>(window, "BytesToDoLabel")->text().toStdString() + " bytes (" +
         child<QLabel>(window, "PercentDone")->text().toStdString() + "%), compression " +
         child<QLabel>(window, "CompressionLabel")->text().toStdString() + "%";
@@ -236,6 +274,16 @@ TEST_F(ConverterWindow, WithoutADisplayTheProgramPointsToHeadless) {
                                           "QT_QPA_PLATFORM", KELVONAR_EXECUTABLE, kSample});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("--headless"), std::string::npos) << result.err;
+}
+
+// The window closes itself when done; the terminal keeps the summary and where the data went.
+TEST_F(ConverterWindow, TheProgramSaysWhereItWroteWhenTheWindowCloses) {
+    const auto result = testprocess::run(
+        "/usr/bin/env", {"QT_QPA_PLATFORM=offscreen", KELVONAR_EXECUTABLE, "--job",
+                         path("thisjob.ini"), "--output", path("my.z80"), kSample});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.err.find("converted frame 60 of 60"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("wrote " + path("my.z80")), std::string::npos) << result.err;
 }
 
 int main(int argc, char** argv) {

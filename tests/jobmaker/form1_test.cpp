@@ -34,6 +34,7 @@ namespace {
 struct BoxSeen {
     QString title;
     QString text;
+    QString informativeText;
     QMessageBox::Icon icon;
     QList<QAbstractButton*>::size_type buttonCount;
 };
@@ -74,7 +75,8 @@ class Form1Test : public testing::Test {
         QObject::connect(&poll, &QTimer::timeout, [&seen] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr) return;
-            seen.push_back({box->windowTitle(), box->text(), box->icon(), box->buttons().size()});
+            seen.push_back({box->windowTitle(), box->text(), box->informativeText(), box->icon(),
+                            box->buttons().size()});
             if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
                 QTest::mouseClick(ok, Qt::LeftButton);
             } else {
@@ -119,6 +121,8 @@ TEST_F(Form1Test, DefaultClickWritesTheExactFileAndConfirms) {
     EXPECT_EQ(jobFile(), kDefaultJobFile);
     ASSERT_EQ(boxes.size(), 1U);
     EXPECT_EQ(boxes[0].text, QStringLiteral("Job settings created."));
+    EXPECT_TRUE(boxes[0].informativeText.contains(jobPath()))
+        << boxes[0].informativeText.toStdString();
     EXPECT_EQ(boxes[0].title, QStringLiteral("Prelmat"));
     EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
     EXPECT_EQ(boxes[0].buttonCount, 1);

@@ -18,13 +18,19 @@ struct ProcessResult {
 };
 
 // Runs prelmat with no display at all: a QApplication would fail to start.
-ProcessResult runPrelmat(const QStringList& arguments,
-                         const QString& program = PRELMAT_EXECUTABLE) {
+ProcessResult runPrelmat(const QStringList& arguments, const QString& program = PRELMAT_EXECUTABLE,
+                         const QString& configHome = {},
+                         const QString& platform = QStringLiteral("xcb")) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!configHome.isEmpty()) environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    if (platform.isEmpty()) {
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    } else {
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    }
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) return {};
@@ -45,13 +51,19 @@ TEST(PrelmatDefaults, WritesTheExactFileWithoutADisplay) {
     EXPECT_EQ(readAll(path), kDefaultJobFile);
 }
 
-TEST(PrelmatDefaults, WritesBesideTheProgramByDefault) {
+// A copy outside the build, even in a writable folder, writes where an installed one does, and
+// says where.
+TEST(PrelmatDefaults, WritesIntoTheConfigFolderOutsideTheBuild) {
     const QTemporaryDir dir;
     const QString copy = dir.filePath(QStringLiteral("prelmat"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(PRELMAT_EXECUTABLE), copy));
-    const ProcessResult run = runPrelmat({QStringLiteral("--defaults")}, copy);
+    const QString config = dir.filePath(QStringLiteral("config"));
+    const ProcessResult run = runPrelmat({QStringLiteral("--defaults")}, copy, config);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("thisjob.ini"))), kDefaultJobFile);
+    const QString job = config + QStringLiteral("/kelvonar/thisjob.ini");
+    EXPECT_EQ(readAll(job), kDefaultJobFile);
+    EXPECT_TRUE(run.out.contains(job.toUtf8())) << run.out.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("thisjob.ini"))));
 }
 
 TEST(PrelmatDefaults, UnwritablePathFailsNamingPathAndReason) {
@@ -73,6 +85,12 @@ TEST(PrelmatCommandLine, HelpAndMistakes) {
     EXPECT_TRUE(help.out.contains("--defaults"));
     EXPECT_TRUE(help.out.contains("--job PATH"));
     EXPECT_EQ(runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--bogus")}).exitCode, 2);
+    // Without a display the unknown option is named, not the missing display.
+    const ProcessResult bogus =
+        runPrelmat({QStringLiteral("--bogus")}, PRELMAT_EXECUTABLE, {}, QString());
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_TRUE(bogus.err.contains("--bogus")) << bogus.err.toStdString();
+    EXPECT_FALSE(bogus.err.contains("display")) << bogus.err.toStdString();
     EXPECT_EQ(runPrelmat({QStringLiteral("--defaults"), QStringLiteral("--job")}).exitCode, 2);
 }
 

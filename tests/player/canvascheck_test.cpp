@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 
 #include <filesystem>
@@ -184,6 +185,27 @@ TEST_F(CanvasCheck, EveryTenthFrameMustBeExactEvenWhenLossy) {
     const player::CheckReport report = check();
     EXPECT_FALSE(report.passed(true));
     EXPECT_NE(player::describeCheck(report, true).find("frame 10 differs"), std::string::npos);
+}
+
+// The folder's canvases.ini decides the rule: interlacing or Quality lets frames differ.
+TEST_F(CanvasCheck, JudgesByTheJobTheFolderRecords) {
+    writeAllCanvases();
+    m_screens[3].setBit(0, !m_screens[3].bit(0));
+    const player::CheckReport report = check();
+    EXPECT_EQ(player::recordedLossy(folder()), std::nullopt);
+    EXPECT_FALSE(player::checkIsLossy(folder(), false));
+    EXPECT_NE(player::describeCheck(report, false).find("check with --lossy"), std::string::npos);
+    for (const auto& [job, lossy] :
+         {std::pair{"quality=0\r\ninterlace=1", true}, std::pair{"quality=2\r\ninterlace=0", true},
+          std::pair{"quality=0\r\ninterlace=0", false}}) {
+        std::ofstream(m_folder / "canvases.ini") << "[media]\r\n" << job << "\r\n";
+        EXPECT_EQ(player::recordedLossy(folder()), lossy) << job;
+        EXPECT_EQ(player::checkIsLossy(folder(), false), lossy) << job;
+    }
+    EXPECT_TRUE(player::checkIsLossy(folder(), true));
+    // A pass is one line.
+    const std::string passed = player::describeCheck(report, true);
+    EXPECT_EQ(std::count(passed.begin(), passed.end(), '\n'), 1) << passed;
 }
 
 TEST_F(CanvasCheck, FailsWhenTheCountsDiffer) {

@@ -197,9 +197,8 @@ TEST_P(ConversionRoundTrip, DecodesToTheCanvases) {
     const std::string canvases = conversion.canvases().string();
     const std::string summary = testprocess::slurp(conversion.summary());
 
-    std::vector<std::string> check = {data, "--check", canvases};
-    if (!job.exact) check.push_back("--lossy");
-    const auto checked = testprocess::run(kPlay, check);
+    // The canvases record the job, so the check needs no --lossy.
+    const auto checked = testprocess::run(kPlay, {data, "--check", canvases});
     EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
     if (job.exact) {
         EXPECT_EQ(checked.out.rfind("all ", 0), 0U) << checked.out;
@@ -210,8 +209,9 @@ TEST_P(ConversionRoundTrip, DecodesToTheCanvases) {
     const std::string panel = "key / difference frames per code type:";
     EXPECT_EQ(linesFrom(info.out, panel, 5), linesFrom(summary, panel, 5));
     EXPECT_NE(linesFrom(info.out, panel, 5), "");
-    const std::string frames =
-        std::to_string(std::distance(fs::directory_iterator(canvases), fs::directory_iterator()));
+    const std::string frames = std::to_string(
+        std::count_if(fs::directory_iterator(canvases), fs::directory_iterator(),
+                      [](const fs::directory_entry& e) { return e.path().extension() == ".pbm"; }));
     const std::string text = testprocess::slurp(data);
     const auto bytes = std::count(text.begin(), text.end(), '%');
     EXPECT_NE(info.out.find("\n" + frames + " records, " + std::to_string(bytes) + " bytes"),

@@ -54,10 +54,16 @@ INSTANTIATE_TEST_SUITE_P(Support, ConfigFolder,
                                          ConfigCase{"relative/config", "/home/u",
                                                     "/home/u/.config/kelvonar"}));
 
-TEST(JobFolder, IsTheProgramDirectoryOnlyWhileItIsWritable) {
-    EXPECT_EQ(support::jobFolder(testing::TempDir()), testing::TempDir());
-    if (support::folderWritable("/proc")) GTEST_SKIP() << "every folder is writable here";
-    EXPECT_EQ(support::jobFolder("/proc"), support::configFolder());
+// Only the build folder keeps the job beside the programs: a copy elsewhere, even in a writable
+// folder, behaves as an installed program.
+TEST(JobFolder, IsTheProgramDirectoryOnlyForTheBuildFolder) {
+    const std::string build = TEST_BUILD_FOLDER;
+    EXPECT_TRUE(support::runFromBuild(build));
+    EXPECT_TRUE(support::runFromBuild(build + "/."));
+    EXPECT_EQ(support::jobFolder(build), build);
+    EXPECT_FALSE(support::runFromBuild(testing::TempDir()));
+    EXPECT_EQ(support::jobFolder(testing::TempDir()), support::configFolder());
+    EXPECT_FALSE(support::runFromBuild(build + "/no such folder"));
 }
 
 }  // namespace

@@ -36,11 +36,12 @@ TEST_P(ClipConversion, RecordsAreSmallestAndShowTheChosenFrames) {
     const auto records = TIFunctions::decodeRecords(bytes, 96 * 64);
     ASSERT_FALSE(records.empty());
     const std::string summary = testprocess::slurp(conversion.summary());
-    // The last progress line counts what was written: "frame N of ~M, B of BUDGET bytes".
-    const std::size_t lastLine = summary.rfind("kelvonar: frame ");
+    // The summary counts what was written: "converted frame N of M, ..., B of BUDGET bytes".
+    const std::size_t lastLine = summary.rfind("kelvonar: converted frame ");
     ASSERT_NE(lastLine, std::string::npos) << summary;
     const std::string last = summary.substr(lastLine, summary.find('\n', lastLine) - lastLine);
-    EXPECT_EQ(last.rfind("kelvonar: frame " + std::to_string(records.size()) + " of ", 0), 0U)
+    EXPECT_EQ(last.rfind("kelvonar: converted frame " + std::to_string(records.size()) + " of ", 0),
+              0U)
         << last;
     EXPECT_NE(last.find(", " + std::to_string(bytes.size()) + " of "), std::string::npos) << last;
 

@@ -43,6 +43,12 @@ TEST(ConverterCommandLine, JoinsTheOperandsAndReadsTheOptions) {
     const auto stretch = parseCommandLine({"--from", "1:30.5", "--to=95", "a.mp4"}).stretch;
     EXPECT_EQ(stretch.from, 90'500'000);
     EXPECT_EQ(stretch.to, 95'000'000);
+    EXPECT_FALSE(parseCommandLine({"a.mp4"}).keepAspect);
+    EXPECT_TRUE(parseCommandLine({"--aspect", "keep", "a.mp4"}).keepAspect);
+    EXPECT_FALSE(parseCommandLine({"--aspect=stretch", "a.mp4"}).keepAspect);
+    EXPECT_EQ(parseCommandLine({"a.mp4"}).deinterlace, capture::Deinterlace::Auto);
+    EXPECT_EQ(parseCommandLine({"--deinterlace", "off", "a.mp4"}).deinterlace,
+              capture::Deinterlace::Off);
 }
 
 TEST(ConverterCommandLine, RefusesWhatItCannotUse) {
@@ -54,7 +60,9 @@ TEST(ConverterCommandLine, RefusesWhatItCannotUse) {
                                                       {"--from", "1:75", "a.mp4"},
                                                       {"--from", "2", "--to", "1.5", "a.mp4"},
                                                       {"--from", "2", "--to", "0:02", "a.mp4"},
-                                                      {"--to", "0", "a.mp4"}}) {
+                                                      {"--to", "0", "a.mp4"},
+                                                      {"--aspect", "wide", "a.mp4"},
+                                                      {"--deinterlace", "yes", "a.mp4"}}) {
         EXPECT_THROW(parseCommandLine(arguments), support::UsageError) << arguments.size();
     }
 }

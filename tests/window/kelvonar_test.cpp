@@ -48,6 +48,19 @@ class KelvonarProgram : public testing::Test {
         all.insert(all.end(), arguments.begin(), arguments.end());
         return testprocess::run(kKelvonar, all);
     }
+    // Runs program in the test's folder, with the configuration folder under it.
+    testprocess::Result runInFolder(const std::string& program,
+                                    const std::vector<std::string>& arguments) const {
+        std::vector<std::string> all = {"-C", m_folder.string(),
+                                        "XDG_CONFIG_HOME=" + path("config"), program};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return testprocess::run("/usr/bin/env", all);
+    }
+    static long pbmFiles(const std::string& folder) {
+        return std::count_if(
+            fs::directory_iterator(folder), fs::directory_iterator(),
+            [](const fs::directory_entry& e) { return e.path().extension() == ".pbm"; });
+    }
     void expectOlderOutputKept() const {
         EXPECT_EQ(testprocess::slurp(output()), "older output\r\n");
     }
@@ -201,11 +214,26 @@ TEST_F(KelvonarProgram, OutputThatWouldReplaceAnInputIsRefused) {
     expectOlderOutputKept();
 }
 
-TEST_F(KelvonarProgram, ZeroBudgetConvertsOneFrame) {
+// Progress counts the video's frames and seconds; a budget that ends the run early is named in
+// the summary with the options that fit the video, and the status stays 0.
+TEST_F(KelvonarProgram, ABudgetThatEndsTheRunSaysSo) {
+    const auto whole = convert({kSample});
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    EXPECT_NE(whole.err.find("converted frame 60 of 60, 6.0 of 6.0 s"), std::string::npos)
+        << whole.err;
+    EXPECT_EQ(whole.err.find("budget"), std::string::npos) << whole.err;
+
     jobWith("freemem = 24000", "freemem = 0");
     const auto result = convert({kSample});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.err.find("frame 1 of ~0"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("converted frame 1 of 60, 0.1 of 6.0 s"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("the budget of 0 bytes ended the conversion at 0.1 s of the "
+                              "video's 6.0 s"),
+              std::string::npos)
+        << result.err;
+    for (const char* option : {"--fit", "--budget ", "--to 0.1"})
+        EXPECT_NE(result.err.find(option), std::string::npos) << option << '\n' << result.err;
 }
 
 TEST_F(KelvonarProgram, DumpsEveryCanvasAsPbm) {
@@ -215,8 +243,10 @@ TEST_F(KelvonarProgram, DumpsEveryCanvasAsPbm) {
     ASSERT_EQ(first.size(), std::string("P4\n96 64\n").size() + 768);
     EXPECT_EQ(first.rfind("P4\n96 64\n", 0), 0U);
     // Six seconds of video: positions 0, 0.1, ..., 6.0 at most.
-    const auto files =
-        std::distance(fs::directory_iterator(path("canvases")), fs::directory_iterator());
+    const auto files = pbmFiles(path("canvases"));
+    // Beside them, the job values that decide how a check judges them.
+    EXPECT_EQ(testprocess::slurp(path("canvases/canvases.ini")),
+              "[media]\r\nquality=0\r\ninterlace=1\r\n");
     EXPECT_GE(files, 60);
     EXPECT_LE(files, 61);
 }
@@ -225,9 +255,7 @@ TEST_F(KelvonarProgram, DumpsEveryCanvasAsPbm) {
 // canvases of the whole run from its start on (the sample's dithering draws no random numbers).
 TEST_F(KelvonarProgram, AnExcerptHasTheWholeRunsCanvasesFromItsStart) {
     ASSERT_EQ(convert({"--dump-canvases", path("whole"), kSample}).status, 0);
-    const auto count = [&](const std::string& folder) {
-        return std::distance(fs::directory_iterator(path(folder)), fs::directory_iterator());
-    };
+    const auto count = [&](const std::string& folder) { return pbmFiles(path(folder)); };
     const auto canvas = [&](const std::string& folder, long k) {
         char name[32];
         std::snprintf(name, sizeof name, "/%08ld.pbm", k);
@@ -266,23 +294,28 @@ TEST_F(KelvonarProgram, AStretchOutsideTheVideoIsAUsageError) {
     }
 }
 
-// A copy of the program in a folder of its own finds its job there, writes my.z80 there and the
-// debug images into its folder "output", which it creates; when that fails it only warns.
-TEST_F(KelvonarProgram, ProgramDirectoryHoldsJobOutputAndDebugImages) {
-    const std::string program = path("kelvonar");
+// A copy of the program outside the build behaves as an installed one: its job is in the
+// configuration folder, my.z80 and the debug images (in "output", which it creates) go to the
+// current folder, and nothing lands beside the program; when the debug folder fails it only warns.
+TEST_F(KelvonarProgram, ACopyOutsideTheBuildKeepsItsJobInTheConfigFolder) {
+    fs::create_directories(path("bin"));
+    fs::create_directories(path("config/kelvonar"));
+    const std::string program = path("bin/kelvonar");
     fs::copy_file(kKelvonar, program);
     jobWith("interlace = 1", "interlace = 1\r\n\r\n[debug]\r\nwantdebug=1");
+    fs::rename(job(), path("config/kelvonar/thisjob.ini"));
 
-    const auto result = testprocess::run(program, {"--headless", kSample});
+    const auto result = runInFolder(program, {"--headless", kSample});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(testprocess::slurp(output()), "older output\r\n");
     EXPECT_TRUE(fs::exists(path("output/00000000.bmp")));
     EXPECT_TRUE(fs::exists(path("output/00000059.bmp")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(path("bin")), fs::directory_iterator()), 1);
 
     fs::remove_all(path("output"));
     write(path("output"), "a file where the folder should be");
     write(output(), "older output\r\n");
-    const auto blocked = testprocess::run(program, {"--headless", kSample});
+    const auto blocked = runInFolder(program, {"--headless", kSample});
     EXPECT_EQ(blocked.status, 0) << blocked.err;
     EXPECT_NE(blocked.err.find("warning"), std::string::npos) << blocked.err;
     EXPECT_NE(testprocess::slurp(output()), "older output\r\n");
@@ -339,7 +372,12 @@ TEST_F(KelvonarProgram, OptionsEqualTheJobFileLinesTheyReplace) {
         SetUp();
         std::vector<std::string> arguments = c.options;
         arguments.push_back(kSample);
-        ASSERT_EQ(convert(arguments).status, 0);
+        const auto run = convert(arguments);
+        ASSERT_EQ(run.status, 0);
+        // Only a canvas other than the calculator's screen is warned about.
+        EXPECT_EQ(run.err.find("calculators show 96 x 64") != std::string::npos,
+                  std::count(c.options.begin(), c.options.end(), "--canvas-size") == 1)
+            << run.err;
         const std::string byOptions = testprocess::slurp(output());
 
         std::string text = testprocess::slurp(kDefaultJob);
@@ -363,9 +401,8 @@ TEST_F(KelvonarProgram, OptionsWithoutAJobFileUseTheDefaults) {
     const std::string program = path("kelvonar");
     fs::copy_file(kKelvonar, program);
     fs::remove(job());
-    const auto result =
-        testprocess::run(program, {"--headless", "--seed", "7", "--verbose", "--quality", "2",
-                                   "--output", output(), kSample});
+    const auto result = runInFolder(program, {"--headless", "--seed", "7", "--verbose", "--quality",
+                                              "2", "--output", output(), kSample});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(testprocess::slurp(output()), withJob);
     EXPECT_NE(result.err.find("[media] quality = 2 (option --quality)"), std::string::npos)
