@@ -482,7 +482,6 @@ std::vector<FrameTiming> inRealTime(const std::vector<FrameTiming>& frames) {
     return real;
 }
 
-
 // Lays the variables out in machine as the OS holds them and starts the program as the OS does;
 // returns the records the program will play, in order, and sets labelBase to where the player's
 // labels lie from their linked addresses.
@@ -626,12 +625,14 @@ int runEmu(const EmuOptions& options, std::ostream& out, std::ostream& err) {
             << grouped(total / frames.size()) << ", budget " << grouped(kFrameBudget)
             << (over > 0 ? ", " + std::to_string(over) + " frames over it" : std::string()) << '\n';
     }
-    if (frames.size() >= 2) {
-        const double seconds = static_cast<double>(frames.back().shown - frames.front().shown) /
+    if (frames.size() >= 3) {
+        // From the end of the first wait to the end of the last: the pace the player keeps, which
+        // the time the first frame took to decode does not blur.
+        const double seconds = static_cast<double>(frames.back().begin - frames[1].begin) /
                                static_cast<double>(kRealTimeHz / kRealPerSlowTState);
         char tempo[64];
         std::snprintf(tempo, sizeof tempo, "%.3f",
-                      static_cast<double>(frames.size() - 1) / seconds);
+                      static_cast<double>(frames.size() - 2) / seconds);
         out << "tempo: " << tempo << " frames a second of real time\n";
     }
     out << "LCD gap violations: " << machine.lcd().gapViolations() << '\n';
