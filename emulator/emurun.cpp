@@ -17,6 +17,7 @@
 #include "atomicfile.hpp"
 #include "calcfiles.hpp"
 #include "canvascheck.hpp"
+#include "codetypes.hpp"
 #include "converter.hpp"
 #include "datafile.hpp"
 #include "exports.hpp"
@@ -110,10 +111,17 @@ std::string yesNo(bool value) {
 void writeCycles(const std::string& path, const std::vector<FrameTiming>& frames,
                  const std::vector<std::uint8_t>& codeTypes) {
     std::ostringstream csv;
-    csv << "frame,code_type,used,waited\n";
+    csv << "frame,code_type,code_name,used,waited\n";
     for (const FrameTiming& frame : frames) {
         csv << frame.frame << ',';
-        if (frame.frame < codeTypes.size()) csv << int{codeTypes[frame.frame]};
+        if (frame.frame < codeTypes.size()) {
+            // The statistics caption without its colon: NRLE, NTNRLE, ...
+            std::string_view name = TIFunctions::codeTypeCaption(codeTypes[frame.frame]);
+            name.remove_suffix(name.ends_with(':') ? 1 : 0);
+            csv << int{codeTypes[frame.frame]} << ',' << name;
+        } else {
+            csv << ',';
+        }
         csv << ',' << frame.used() << ',' << frame.waited << '\n';
     }
     support::writeFileAtomic(path, csv.str());
@@ -293,7 +301,8 @@ std::string emuUsage() {
            "                        (by default when DIR/canvases.ini records Quality or\n"
            "                        interlacing)\n"
            "  --gif FILE            what the LCD showed, at its real timing, as an animated GIF\n"
-           "  --cycles FILE         CSV: frame,code_type,used,waited (T-states)\n"
+           "  --cycles FILE         CSV: frame,code_type,code_name,used,waited (T-states at\n"
+           "                        6 MHz of real time)\n"
            "  --plot FILE.png       T-states used per frame against the 450,000 budget\n"
            "  --hz N                timer interrupts a second, 30 to 1000 (default: the model's\n"
            "                        slowest rate: 118 on the TI-83 Plus of 560, 248, 170 and\n"

@@ -123,7 +123,9 @@ TEST_F(EmuRun, RunsThePlayerAndWritesTheCycles) {
     std::stringstream text;
     text << csv.rdbuf();
     // ld a,b; or c; jr z (not taken); ld de; add hl,de; ld a,c; sub; ld c,a; jr nc (taken)
-    EXPECT_EQ(text.str(), "frame,code_type,used,waited\n0,0,63,12\n1,0,63,12\n2,0,63,12\n");
+    EXPECT_EQ(
+        text.str(),
+        "frame,code_type,code_name,used,waited\n0,0,NRLE,63,12\n1,0,NRLE,63,12\n2,0,NRLE,63,12\n");
     EXPECT_EQ(fs::file_size(m_dir / "frames" / "00000002.pbm"), 9U + 768U);
 }
 
