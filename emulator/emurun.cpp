@@ -371,7 +371,7 @@ void choosePlayer(const EmuOptions& options, Loaded& loaded) {
         loaded.labels.frameWaited = symbols.find("frame_waited").value_or(0);
         loaded.labels.data = symbols.at("player_data");
     }
-    if (layout == pack::Model::Ti83 || layout == pack::Model::Ti82) {
+    if (loaded.model->start != pack::ProgramStart::AsmCopy) {
         // Its player comes with the program; only the packer needs one, to pack a my.z80.
         if (!options.symbolsPath.empty()) {
             const auto built = pack::builtPlayer(layout);

@@ -206,7 +206,8 @@ enum class Register { AF, BC, DE, HL, IX, IY, SP, PC };
 // timed in T-states and in real time, the OS's memory map (flash
 // page 0 at 0x0000, bank A at 0x4000 through port 6, bank B at 0x8000 through port 7, RAM page
 // 0 at 0xC000), the LCD, the keyboard, the timer interrupt and the OS calls the program makes;
-// or, with MachineModel::Ti83, a TI-83 (ROM at 0x0000-0x7FFF, RAM from 0x8000). The OS interrupt
+// or, with MachineModel::Ti83, a TI-83 (ROM at 0x0000-0x7FFF, RAM from 0x8000), and with
+// MachineModel::Ti82 the same with the TI-82's OS flags, graph buffer and timer. The OS interrupt
 // handler at 0x0038 runs as its effects: keys scanned, [ON] latched, auto power-down counted, the
 // shadow registers clobbered, the timer acknowledged.
 // Faults (a write to flash, code running outside the program and the OS routines, an unknown OS
