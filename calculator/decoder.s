@@ -79,7 +79,9 @@
 
 ; The OS's flags, (IY + n) while the OS runs (kOsFlags), as ti83plus.inc names them; the TI-83
 ; is taken to be the same (docs/calculator.md).
+        .ifndef kOsFlags                ; the TI-82's OS keeps them elsewhere (ti82.s)
         .equ kOsFlags, 0x89F0
+        .endif
         .equ kKbdFlags, 0x00            ; bit kKbdScr: a new key's scan code waits in kKbdScanCode
         .equ kKbdScr, 3
         .equ kGraphFlags, 0x03          ; bit kGraphDraw: the graph screen must be redrawn

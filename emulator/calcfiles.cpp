@@ -260,6 +260,61 @@ Send9Start startSend9(Machine& machine, const std::vector<pack::Variable>& varia
     return start;
 }
 
+ShellStart startShell(Machine& machine, const std::vector<pack::Variable>& variables) {
+    checkNames(variables);
+    for (const pack::Variable& variable : variables)
+        checkSizeWord(variable);
+    ShellStart start;
+    for (const pack::Variable& variable : variables) {
+        if (isProgram(variable.type))
+            start.placed.insert(start.placed.begin(), {variable, 0, 0});
+        else
+            start.placed.push_back({variable, 0, 0});
+    }
+    const auto programs = std::count_if(variables.begin(), variables.end(),
+                                        [](const auto& v) { return isProgram(v.type); });
+    if (programs != 1) {
+        throw MachineError(programs == 0 ? "no program among the variables"
+                                         : "several programs: which one runs is unclear");
+    }
+    const pack::Variable& program = start.placed.front().variable;
+    const auto& data = program.data;
+    const std::size_t header = std::size(pack::kTi82ShellHeader);
+    if (data.size() < 2 + header ||
+        !std::equal(std::begin(pack::kTi82ShellHeader), std::end(pack::kTi82ShellHeader),
+                    data.begin() + 2)) {
+        throw MachineError("the program " + program.name +
+                           " does not begin with the shell's header D5 00 11: the shell does not "
+                           "list it");
+    }
+    const auto zero = std::find(data.begin() + 2 + static_cast<long>(header), data.end(), 0);
+    if (zero == data.end())
+        throw MachineError("the description of the program " + program.name + " has no end");
+    start.entryOffset = static_cast<std::size_t>(zero - data.begin()) + 1;
+
+    // The description at the start address, the code after it, the other variables after that.
+    const std::size_t end = ramEnd(variables.size(), pack::kTi82StartAddress);
+    std::size_t ram = pack::kTi82StartAddress;
+    for (std::size_t k = 0; k < start.placed.size(); ++k) {
+        PlacedVariable& p = start.placed[k];
+        const std::size_t skip = k == 0 ? 2 + header : 0;
+        const std::span<const std::uint8_t> bytes = std::span(p.variable.data).subspan(skip);
+        if (bytes.size() > end - std::min(ram, end)) {
+            throw MachineError("the variables need " +
+                               std::to_string(ram + bytes.size() - pack::kTi82StartAddress) +
+                               " bytes from " + std::to_string(pack::kTi82StartAddress) +
+                               ", more than RAM holds");
+        }
+        machine.writeRam(static_cast<std::uint16_t>(ram), bytes);
+        p.address = static_cast<std::uint16_t>(ram - skip);
+        ram += bytes.size();
+    }
+    start.entry = static_cast<std::uint16_t>(start.placed.front().address + start.entryOffset);
+    const auto programEnd = static_cast<std::uint16_t>(start.placed.front().address + data.size());
+    machine.startProgram(start.entry, programEnd, start.entry, programEnd);
+    return start;
+}
+
 std::vector<std::uint8_t> programCode(const pack::Variable& variable) {
     const auto& data = variable.data;
     if (data.size() < 4 ||

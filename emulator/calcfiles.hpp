@@ -85,6 +85,22 @@ struct Send9Start {
 // code and their symbol entries) that do not fit RAM.
 Send9Start startSend9(Machine& machine, const std::vector<pack::Variable>& variables);
 
+// A TI-82 program as a shell starts it.
+struct ShellStart {
+    std::vector<PlacedVariable> placed;  // every variable in RAM, the program first
+    std::uint16_t entry = 0;             // where the shell calls the code
+    std::size_t entryOffset = 0;         // the code's offset in the program's data
+};
+
+// Puts variables into a TI-82 machine's RAM and starts the one program as a shell does: the
+// shell lists only a program whose data (after its size word) begins with pack::kTi82ShellHeader
+// and a zero-terminated description; it moves the program so that the description lies at
+// pack::kTi82StartAddress, the other variables after it, and calls the code after the
+// description's zero. Throws MachineError for no program or several, two variables of one name,
+// a size word that disagrees with its data, a program the shell would not list, or variables
+// that do not fit RAM.
+ShellStart startShell(Machine& machine, const std::vector<pack::Variable>& variables);
+
 // The program's code from variable's data: without its size word and the assembly prefix.
 // Throws MachineError when it is not an assembly program.
 std::vector<std::uint8_t> programCode(const pack::Variable& variable);

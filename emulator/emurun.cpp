@@ -259,9 +259,11 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
 
     const auto player = parsed.value("--player");
     const auto symbols = parsed.value("--symbols");
-    if (options.model && *options.model == "ti83") {
-        // The .83p file holds its player; only its labels may be given.
-        if (player) throw support::UsageError("--model ti83 takes --symbols only");
+    const pack::CalculatorModel* named = options.model ? pack::findModel(*options.model) : nullptr;
+    if (named != nullptr && named->start != pack::ProgramStart::AsmCopy) {
+        // The .83p or .82p file holds its player; only its labels may be given.
+        if (player)
+            throw support::UsageError("--model " + *options.model + " takes --symbols only");
     } else if (player.has_value() != symbols.has_value()) {
         throw support::UsageError("--player and --symbols go together");
     }
@@ -283,17 +285,19 @@ std::string emuUsage() {
            "frame takes: on the calculator files kelvonar-pack made, loaded as the calculator\n"
            "holds them after a transfer (.8xp, .8xv and .8xg: the AppVars in RAM or in the\n"
            "archive as each file says, the program started as Asm( does; .83p: the program\n"
-           "started as Send(9 does), or on DATA (a my.z80 file), packed first as kelvonar-pack\n"
+           "started as Send(9 does; .82p: as a shell starts it), or on DATA (a my.z80 file),\n"
+           "packed first as kelvonar-pack\n"
            "would pack it (its records in the archive when they do not fit RAM).\n"
            "\n"
            "  --model MODEL         ti83plus (TI-83 Plus), ti84plus (TI-84 Plus and the SE\n"
-           "                        models: started at 15 MHz, as an OS may leave it) or ti83\n"
-           "                        (TI-83, ROM 1.x); default: what the files are for, and\n"
+           "                        models: started at 15 MHz, as an OS may leave it), ti83\n"
+           "                        (TI-83, ROM 1.x) or ti82 (TI-82, run from a shell);\n"
+           "                        default: what the files are for, and\n"
            "                        ti83plus for DATA\n"
            "  --player BIN          the player's bytes (first byte at 0x9D95); default: the one\n"
            "                        built into this program\n"
            "  --symbols SYM         its labels, as z80-unknown-coff-nm lists them (with --player;\n"
-           "                        for the TI-83 alone, the player linked at 0)\n"
+           "                        for the TI-83 and TI-82 alone, the player linked at 0)\n"
            "  --frames DIR          the LCD at each frame as DIR/NNNNNNNN.pbm, from 00000000\n"
            "  --check DIR           compare the frames with the canvases of\n"
            "                        kelvonar --dump-canvases\n"
@@ -308,7 +312,8 @@ std::string emuUsage() {
            "                        slowest rate: 118 on the TI-83 Plus of 560, 248, 170 and\n"
            "                        118; 107.79 on the TI-84 Plus of 512, 227.55, 146.29 and\n"
            "                        107.79; 97 on the TI-83 of about 500, 214, 136 and 97,\n"
-           "                        drifting with its batteries)\n"
+           "                        98 on the TI-82 of about 490, 210, 134 and 98, both\n"
+           "                        drifting with their batteries)\n"
            "  --press-clear-at N    press [CLEAR] when frame N (from 0) begins (released 0.2 s\n"
            "                        later)\n"
            "  --hold-key KEY        hold KEY down for the whole run: mode, vars, prgm, apps or\n"
@@ -375,7 +380,7 @@ void choosePlayer(const EmuOptions& options, Loaded& loaded) {
         loaded.labels.frameWaited = symbols.find("frame_waited").value_or(0);
         loaded.labels.data = symbols.at("player_data");
     }
-    if (layout == pack::Model::Ti83) {
+    if (loaded.model->start != pack::ProgramStart::AsmCopy) {
         // Its player comes with the program; only the packer needs one, to pack a my.z80.
         if (!options.symbolsPath.empty()) {
             const auto built = pack::builtPlayer(layout);
@@ -428,9 +433,9 @@ std::vector<pack::Variable> packDataFile(const std::string& path, const Loaded& 
     std::vector<pack::Variable> variables;
     try {
         std::vector<std::uint16_t> moved;
-        if (request.model == pack::Model::Ti83) {
-            moved = pack::relocations(loaded.player, pack::builtTi83PlayerMoved(0x100),
-                                      pack::builtTi83PlayerMoved(1));
+        if (request.model != pack::Model::Ti83Plus) {
+            moved = pack::relocations(loaded.player, pack::builtPlayerMoved(request.model, 0x100),
+                                      pack::builtPlayerMoved(request.model, 1));
         }
         for (const pack::OutputFile& file :
              pack::packVideo(request, loaded.player, data, sizes, moved)) {
@@ -476,6 +481,7 @@ Loaded loadFiles(const EmuOptions& options) {
 // The emulated hardware of model.
 MachineModel machineModel(const pack::CalculatorModel& model) {
     if (model.layout == pack::Model::Ti83) return MachineModel::Ti83;
+    if (model.layout == pack::Model::Ti82) return MachineModel::Ti82;
     return model.speedPort ? MachineModel::Ti84Plus : MachineModel::Ti83Plus;
 }
 
@@ -515,6 +521,28 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
         // The records lie behind their size word at player_data.
         const auto& bytes = program.variable.data;
         const std::size_t at = start.binary - program.address + loaded.labels.data;
+        const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
+        if (at + 2 + size > bytes.size()) {
+            throw support::FileError(firstPath, "the program " + program.variable.name +
+                                                    " holds no records where its player's "
+                                                    "labels say");
+        }
+        data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size));
+        return data;
+    }
+    if (loaded.model->start == pack::ProgramStart::Shell) {
+        ShellStart start;
+        try {
+            start = startShell(machine, loaded.variables);
+        } catch (const MachineError& error) {
+            throw support::FileError(firstPath, error.what());
+        }
+        labelBase = start.entry;
+        // The records lie behind their size word at player_data.
+        const PlacedVariable& program = start.placed.front();
+        const auto& bytes = program.variable.data;
+        const std::size_t at = start.entryOffset + loaded.labels.data;
         const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
         if (at + 2 + size > bytes.size()) {
             throw support::FileError(firstPath, "the program " + program.variable.name +

@@ -267,7 +267,10 @@ struct Machine::State {
     std::vector<std::uint16_t> bcallsMade;
     std::uint16_t entrySp = kEntryStack;
 
-    bool plusFamily() const { return model != MachineModel::Ti83; }
+    bool plusFamily() const {
+        return model == MachineModel::Ti83Plus || model == MachineModel::Ti84Plus;
+    }
+    std::uint16_t osFlagsAddress() const { return osAddresses(model).flags; }
 
     void setFault(std::string message) {
         if (fault.empty()) fault = std::move(message);
@@ -300,7 +303,7 @@ struct Machine::State {
 
     void mapBanks() {
         banks[0] = Bank{flash.data(), true, 0};
-        if (model == MachineModel::Ti83) {
+        if (!plusFamily()) {
             // ROM, then RAM in one piece from 0x8000.
             banks[1] = Bank{flash.data() + kPageSize, true, 0};
             banks[2] = Bank{ram.data(), false, 0};
@@ -338,10 +341,10 @@ struct Machine::State {
     }
 
     std::uint8_t osFlags(std::uint8_t offset) const {
-        return read(static_cast<std::uint16_t>(kOsFlags + offset));
+        return read(static_cast<std::uint16_t>(osFlagsAddress() + offset));
     }
     void setOsFlag(std::uint8_t offset, int bit) {
-        osWrite(static_cast<std::uint16_t>(kOsFlags + offset),
+        osWrite(static_cast<std::uint16_t>(osFlagsAddress() + offset),
                 static_cast<std::uint8_t>(osFlags(offset) | 1U << bit));
     }
 
@@ -370,7 +373,7 @@ struct Machine::State {
         z80ex_reset(cpu);
         z80ex_set_reg(cpu, regPC, pc);
         z80ex_set_reg(cpu, regSP, kEntryStack);
-        z80ex_set_reg(cpu, regIY, kOsFlags);
+        z80ex_set_reg(cpu, regIY, osFlagsAddress());
         z80ex_set_reg(cpu, regIM, 1);
         z80ex_set_reg(cpu, regIFF1, 1);
         z80ex_set_reg(cpu, regIFF2, 1);
@@ -413,20 +416,20 @@ struct Machine::State {
                 return keypad.read(accessTime());
             case 0x02:
             case 0x20:
-                if (model == MachineModel::Ti83) {
+                if (!plusFamily()) {
                     setFault("read of port " + hex2(port) +
-                             ", which a TI-83 program has no use for" + pcText());
+                             ", which a TI-83 or TI-82 program has no use for" + pcText());
                     return 0xFF;
                 }
                 if (port == 0x20) return model == MachineModel::Ti84Plus ? speedPort : 0xFF;
                 return model == MachineModel::Ti84Plus ? kPort2Fast : kPort2Plus;
             case 0x03:
-                if (model == MachineModel::Ti83)
+                if (!plusFamily())
                     return static_cast<std::uint8_t>(interruptStatus | (onUp() ? kOnKeyUp : 0));
                 return interruptMask;
             case 0x04:
-                if (model == MachineModel::Ti83) {
-                    setFault("read of port 4, which the TI-83 does not define" + pcText());
+                if (!plusFamily()) {
+                    setFault("read of port 4, which the TI-83 and TI-82 do not define" + pcText());
                     return 0xFF;
                 }
                 return static_cast<std::uint8_t>(interruptStatus | (onUp() ? kOnKeyUp : 0));
@@ -449,8 +452,9 @@ struct Machine::State {
                 keypad.select(value, accessTime());
                 break;
             case 0x02:
-                if (model == MachineModel::Ti83) {
-                    setFault("write to port 0x02, which a TI-83 program has no use for" + pcText());
+                if (!plusFamily()) {
+                    setFault("write to port 0x02, which a TI-83 or TI-82 program has no use for" +
+                             pcText());
                 }
                 break;
             case 0x03:
@@ -463,7 +467,7 @@ struct Machine::State {
                 break;
             case 0x06:
             case 0x07:
-                if (model == MachineModel::Ti83) {
+                if (!plusFamily()) {
                     setFault("write to port " + std::to_string(port) +
                              ", which pages memory on the 83 Plus only" + pcText());
                     break;
@@ -696,7 +700,7 @@ Machine::Machine(double timerHz, std::uint32_t seed, MachineModel model)
     s.cpu = z80ex_create(State::memoryRead, &s, State::memoryWrite, &s, State::portReadCallback, &s,
                          State::portWriteCallback, &s, State::busRead, &s);
     if (s.cpu == nullptr) throw MachineError("the Z80 emulation could not be created");
-    for (const Routine& routine : model == MachineModel::Ti83 ? ti83Routines() : osRoutines()) {
+    for (const Routine& routine : s.plusFamily() ? osRoutines() : ti83Routines()) {
         for (std::size_t i = 0; i < routine.code.size(); ++i) {
             s.flash[routine.address + i] = routine.code[i];
             s.romCode[routine.address + i] = true;
@@ -704,7 +708,7 @@ Machine::Machine(double timerHz, std::uint32_t seed, MachineModel model)
     }
     s.mapBanks();
     s.setTimerRate(timerHz, 0);
-    if (model == MachineModel::Ti83) return;
+    if (!s.plusFamily()) return;
 
     const auto clearLcd = [](Machine& machine) { machine.lcd().clear(); };
     setBcall(kClrLcdFull, clearLcd, 60'000);
@@ -907,7 +911,7 @@ RunResult Machine::run(std::uint64_t tStateLimit) {
                 s.bcall();
                 continue;
             }
-            if (s.model == MachineModel::Ti83 && pc >= 0x4000 && pc < 0x8000) {
+            if (!s.plusFamily() && pc >= 0x4000 && pc < 0x8000) {
                 if (!s.bcallTable.contains(pc)) {
                     s.setFault("unknown OS call " + hex4(pc));
                     break;
@@ -916,9 +920,9 @@ RunResult Machine::run(std::uint64_t tStateLimit) {
                 continue;
             }
             if (pc == kInterruptHandler) {
-                if (s.reg(regIY) != kOsFlags) {
+                if (s.reg(regIY) != s.osFlagsAddress()) {
                     s.setFault("the OS interrupt handler ran with IY = " + hex4(s.reg(regIY)) +
-                               " instead of " + hex4(kOsFlags));
+                               " instead of " + hex4(s.osFlagsAddress()));
                     break;
                 }
                 s.osInterrupt();
@@ -1012,7 +1016,8 @@ ExitCheck Machine::exitCheck() const {
     check.iy = state.iy;
     check.im = state.im;
     check.stack = state.sp == check.expectedSp;
-    check.flags = state.iy == kOsFlags;
+    check.expectedIy = s.osFlagsAddress();
+    check.flags = state.iy == check.expectedIy;
     check.mode1 = state.im == 1;
     check.interrupts = state.iff1;
     const auto picture = s.lcd.picture();
@@ -1039,6 +1044,8 @@ std::span<const double, 4> timerRates(MachineModel model) noexcept {
     switch (model) {
         case MachineModel::Ti83:
             return kTi83TimerRates;
+        case MachineModel::Ti82:
+            return kTi82TimerRates;
         case MachineModel::Ti84Plus:
             return kTi84PlusTimerRates;
         case MachineModel::Ti83Plus:
@@ -1051,8 +1058,12 @@ const OsAddresses& osAddresses(MachineModel model) noexcept {
     // ti83plus.inc; for the TI-83, ti83asm.inc's apdvar (0x800A) is apdTimer, and the bytes
     // before it follow the 83 Plus's order (its 0x843F-0x8449 lie 0x43F higher, as contrast and
     // curRow do).
-    static const OsAddresses plus{0x843F, 0x8444, 0x8445, 0x8448, 0x8449, kPlotSScreen};
-    static const OsAddresses ti83{0x8000, 0x8005, 0x8006, 0x8009, 0x800A, 0x8E29};
+    // The TI-82: IY and GRAPH_MEM from the shells' include files; its key and power-down bytes
+    // are taken to lie as the TI-83's (its OS is the TI-83's ancestor), unconfirmed.
+    static const OsAddresses plus{0x843F, 0x8444, 0x8445, 0x8448, 0x8449, kPlotSScreen, kOsFlags};
+    static const OsAddresses ti83{0x8000, 0x8005, 0x8006, 0x8009, 0x800A, 0x8E29, kOsFlags};
+    static const OsAddresses ti82{0x8000, 0x8005, 0x8006, 0x8009, 0x800A, 0x88B8, kTi82OsFlags};
+    if (model == MachineModel::Ti82) return ti82;
     return model == MachineModel::Ti83 ? ti83 : plus;
 }
 
@@ -1070,7 +1081,7 @@ std::string exitProblems(const ExitCheck& check) {
                ((bits & 1U << kApdRunning) ? " and apdRunning" : " nor apdRunning");
     };
     add(check.stack, "SP " + hex4(check.sp) + " instead of " + hex4(check.expectedSp));
-    add(check.flags, "IY " + hex4(check.iy) + " instead of " + hex4(kOsFlags));
+    add(check.flags, "IY " + hex4(check.iy) + " instead of " + hex4(check.expectedIy));
     add(check.mode1, "interrupt mode " + std::to_string(check.im));
     add(check.interrupts, "interrupts disabled");
     add(check.screenClear, "the screen not cleared");

@@ -49,6 +49,11 @@ inline constexpr double kTi84PlusTimerRates[4] = {32768.0 / 64, 32768.0 / 144, 3
 // T-states, selected by bits 1-2 of a write to port 4; they drift with the batteries.
 inline constexpr double kTi83TimerRates[4] = {6e6 / 12'000, 6e6 / 28'000, 6e6 / 44'000,
                                               6e6 / 62'000};
+// The TI-82's timer: the TI-83's RC circuit, its period proportional to 3 + 2 x (bits 1-2 of
+// port 4), about 490 Hz at the fastest.
+inline constexpr double kTi82TimerRates[4] = {490.0, 490.0 * 3 / 7, 490.0 * 3 / 11, 490.0 * 3 / 15};
+// The OS flags of the TI-82, IY while its OS runs.
+inline constexpr std::uint16_t kTi82OsFlags = 0x8528;
 // Where a TI-83 program's variables begin in RAM (the OS's user memory).
 inline constexpr std::uint16_t kTi83UserMemory = 0x9327;
 
@@ -61,6 +66,7 @@ enum class MachineModel {
                // and 0x20 are no business of a program
     Ti84Plus,  // the TI-83 Plus SE and TI-84 Plus family: as the 83 Plus, with port 2 bit 7 set,
                // the CPU speed in port 0x20 (15 MHz when a program starts) and crystal timers
+    Ti82,      // as the TI-83, with the TI-82's OS flags (IY), graph buffer and timer
 };
 
 // The timer rates port 4 selects on model.
@@ -76,6 +82,7 @@ struct OsAddresses {
     std::uint16_t apdSubTimer;  // counts the ticks down; each time it reaches 0, apdTimer does
     std::uint16_t apdTimer;     // at 0 the calculator switches itself off
     std::uint16_t plotSScreen;  // the graph buffer, 768 bytes
+    std::uint16_t flags;        // the OS flags IY points at while the OS runs
 };
 const OsAddresses& osAddresses(MachineModel model) noexcept;
 
@@ -176,6 +183,7 @@ struct ExitCheck {
     std::uint16_t sp = 0;
     std::uint16_t expectedSp = 0;
     std::uint16_t iy = 0;
+    std::uint16_t expectedIy = 0;
     int im = 0;
     std::uint8_t apdFlagsAtEntry = 0;
     std::uint8_t apdFlagsAtExit = 0;
@@ -198,7 +206,8 @@ enum class Register { AF, BC, DE, HL, IX, IY, SP, PC };
 // timed in T-states and in real time, the OS's memory map (flash
 // page 0 at 0x0000, bank A at 0x4000 through port 6, bank B at 0x8000 through port 7, RAM page
 // 0 at 0xC000), the LCD, the keyboard, the timer interrupt and the OS calls the program makes;
-// or, with MachineModel::Ti83, a TI-83 (ROM at 0x0000-0x7FFF, RAM from 0x8000). The OS interrupt
+// or, with MachineModel::Ti83, a TI-83 (ROM at 0x0000-0x7FFF, RAM from 0x8000), and with
+// MachineModel::Ti82 the same with the TI-82's OS flags, graph buffer and timer. The OS interrupt
 // handler at 0x0038 runs as its effects: keys scanned, [ON] latched, auto power-down counted, the
 // shadow registers clobbered, the timer acknowledged.
 // Faults (a write to flash, code running outside the program and the OS routines, an unknown OS

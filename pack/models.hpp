@@ -21,6 +21,8 @@ namespace pack {
 enum class ProgramStart {
     AsmCopy,  // Asm(prgmNAME) copies the program's code to kAsmProgramStart and runs it there
     Send9,    // Send(9prgmNAME) runs the program's hex part, which jumps into its binary part
+    Shell,    // a shell the user installed lists the program by its header, moves it so that its
+              // description lies at kTi82StartAddress and calls the code after the description
 };
 
 // One calculator model.
@@ -81,6 +83,20 @@ inline constexpr CalculatorModel kModels[] = {
      0,
      0,
      {6e6 / 12'000, 6e6 / 28'000, 6e6 / 44'000, 6e6 / 62'000},
+     false,
+     false,
+     6e6},
+    // The TI-82's timer: the TI-83's circuit, its period proportional to 3 + 2 x (bits 1-2).
+    {"ti82",
+     "TI-82",
+     Family::Ti82,
+     Model::Ti82,
+     ProgramStart::Shell,
+     kTi82Ram,
+     0,
+     0,
+     0,
+     {490.0, 490.0 * 3 / 7, 490.0 * 3 / 11, 490.0 * 3 / 15},
      false,
      false,
      6e6},

@@ -139,6 +139,45 @@ std::vector<OutputFile> packTi83(const PackRequest& request, std::span<const std
     return {{request.name + "." + fileExtension(file), writeCalcFile(file)}};
 }
 
+std::vector<OutputFile> packTi82(const PackRequest& request, std::span<const std::uint8_t> player,
+                                 std::span<const std::uint8_t> data,
+                                 std::span<const std::uint16_t> moved) {
+    if (data.size() > kTi82Limit) {
+        throw PackError("the records of " + bytesText(data.size()) +
+                        " do not fit the RAM of a TI-82 (at most " + bytesText(kTi82Limit) + ")" +
+                        budgetAdvice(kTi82Limit));
+    }
+    if (player.empty()) throw PackError("this build has no player for the TI-82");
+    std::string description = request.description.empty() ? request.name : request.description;
+    description = description.substr(0, kTi82DescriptionLength);
+    std::replace(description.begin(), description.end(), '\0', ' ');
+    std::vector<std::uint8_t> program(std::begin(kTi82ShellHeader), std::end(kTi82ShellHeader));
+    program.insert(program.end(), description.begin(), description.end());
+    program.push_back(0);
+    // The shell calls the code where it lies after the description: the player is linked there.
+    const std::size_t entry = kTi82StartAddress + description.size() + 1;
+    const std::size_t code = program.size();
+    program.insert(program.end(), player.begin(), player.end());
+    for (const std::uint16_t offset : moved) {
+        if (offset + 2U > player.size()) throw PackError("a word to move lies outside the player");
+        const std::size_t at = code + offset;
+        const std::size_t word = (program[at] | program[at + 1] << 8) + entry;
+        program[at] = static_cast<std::uint8_t>(word & 0xFF);
+        program[at + 1] = static_cast<std::uint8_t>((word >> 8) & 0xFF);
+    }
+    put16(program, data.size());
+    program.insert(program.end(), data.begin(), data.end());
+    if (program.size() + 2 > kTi82Ram) {
+        const std::size_t records = kTi82Ram - (program.size() + 2 - data.size());
+        throw PackError("the program of " + bytesText(program.size() + 2) + " (records of " +
+                        bytesText(data.size()) + ") does not fit the RAM of a TI-82 (at most " +
+                        bytesText(kTi82Ram) + ")" + budgetAdvice(records));
+    }
+    const CalcFile file{
+        Family::Ti82, request.comment, {{kProgramType, request.name, false, sizedData(program)}}};
+    return {{request.name + "." + fileExtension(file), writeCalcFile(file)}};
+}
+
 }  // namespace
 
 std::vector<std::uint16_t> relocations(std::span<const std::uint8_t> code,
@@ -231,6 +270,7 @@ std::vector<std::string> appVarNames(const std::string& name, std::size_t count)
 
 bool packedFileName(Model model, const std::string& name, const std::string& fileName) {
     if (model == Model::Ti83) return fileName == name + ".83p";
+    if (model == Model::Ti82) return fileName == name + ".82p";
     if (fileName == name + ".8xp" || fileName == name + ".8xg") return true;
     const std::string appVar = name.substr(0, kNameLength - 1);
     if (fileName.size() == appVar.size() + 5 && fileName.starts_with(appVar) &&
@@ -259,6 +299,7 @@ std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const st
                         bytesText(data.size()));
     }
     if (request.model == Model::Ti83Plus) return packTi83Plus(request, player, data, recordSizes);
+    if (request.model == Model::Ti82) return packTi82(request, player, data, movedWords);
     return packTi83(request, player, data, movedWords);
 }
 

@@ -13,6 +13,7 @@ namespace pack {
 enum class Model {
     Ti83Plus,  // TI-83 Plus, TI-84 Plus and their SE models: Asm( program and AppVars
     Ti83,      // TI-83 with ROM 1.x: one Send(9 program
+    Ti82,      // TI-82: one program a shell lists and runs
 };
 
 // The free RAM of a TI-83 Plus or TI-83 for a video: the converter's budget for data played from
@@ -31,6 +32,16 @@ inline constexpr std::size_t kTi83Ram = 27'000;
 // TI-83), which returns DE = the variable's data (its size word) and carry when it is missing.
 inline constexpr std::uint16_t kTi83Op1 = 0x8039;
 inline constexpr std::uint16_t kTi83ChkFindSym = 0x442A;
+// The TI-82's shell program: the header a shell lists it by, and the address the shell moves the
+// program's description to (its code follows the description's zero).
+inline constexpr std::uint8_t kTi82ShellHeader[] = {0xD5, 0x00, 0x11};
+inline constexpr std::uint16_t kTi82StartAddress = 0x9104;
+// The longest description the packer writes.
+inline constexpr std::size_t kTi82DescriptionLength = 24;
+// Records of a TI-82 program at most, and the whole program at most: the TI-82's 28 KB of RAM
+// less the shell, the OS's own use and the stack.
+inline constexpr std::size_t kTi82Limit = 22'000;
+inline constexpr std::size_t kTi82Ram = 23'500;
 // The most AppVars one video uses: their names end in 0-9 and A-Z.
 inline constexpr std::size_t kMaxAppVars = 36;
 // The largest frame record: the converter's output may pass its budget by this much.
@@ -48,6 +59,7 @@ struct PackRequest {
     std::string name;      // the program's name, valid (nameProblem is empty)
     std::string comment;   // the files' comment field
     bool archive = false;  // Ti83Plus: the AppVars go to the archive even if they fit in RAM
+    std::string description = {};  // Ti82: the line the shell's menu shows; empty: the name
 };
 
 // One file to write: its name within the output folder and its bytes.
@@ -65,6 +77,9 @@ struct OutputFile {
 // Ti83: NAME.83p, one program: the hex part (ti83HexPart), then the player, which moves the
 // words at movedWords (offsets from its first byte) to where it lies, the records' size, the
 // records and that table; records past kTi83Limit or a program past kTi83Ram are refused.
+// Ti82: NAME.82p, one program: kTi82ShellHeader, the description and its zero, the player linked
+// right after it (movedWords gives its absolute words, as for the Ti83), the records' size and the
+// records; records past kTi82Limit or a program past kTi82Ram are refused.
 // Throws PackError when the data exceed the model's limit, a record is larger than an AppVar, or
 // the sizes do not add up to the data.
 std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,
@@ -94,7 +109,7 @@ std::vector<std::string> appVarTable(std::span<const std::uint8_t> code, std::si
 std::vector<std::string> appVarNames(const std::string& name, std::size_t count);
 
 // Whether packVideo may name a file fileName for a video named name and model: NAME.8xp,
-// NAME.8xg, NAME-N.8xg and the AppVars' NAMEx.8xv (Ti83Plus), or NAME.83p (Ti83).
+// NAME.8xg, NAME-N.8xg and the AppVars' NAMEx.8xv (Ti83Plus), NAME.83p (Ti83) or NAME.82p (Ti82).
 bool packedFileName(Model model, const std::string& name, const std::string& fileName);
 
 // A converter budget (--budget) whose output fits records of at most limit bytes: limit less

@@ -8,6 +8,7 @@
 #include "arguments.hpp"
 #include "atomicfile.hpp"
 #include "datafile.hpp"
+#include "exports.hpp"
 #include "framedecoder.hpp"
 #include "models.hpp"
 #include "names.hpp"
@@ -65,6 +66,8 @@ std::string packUsage() {
            "                        (.8xv) and NAME.8xg with all of them\n"
            "  --model ti84plus      the same files\n"
            "  --model ti83          TI-83 (ROM 1.x): NAME.83p, run with Send(9prgmNAME)\n"
+           "  --model ti82          TI-82: NAME.82p, run from the menu of a shell\n"
+           "                        installed on the calculator\n"
            "  --name NAME           the program's name: up to 8 characters, A-Z and 0-9,\n"
            "                        starting with a letter (default: from DATA's file name)\n"
            "  --output DIR          the folder to write into, created when missing (default:\n"
@@ -141,6 +144,13 @@ std::vector<std::string> staleFiles(const std::string& folder, Model model, cons
     return stale;
 }
 
+// The shell's menu line of a video: its name and its length at the records' frame rate.
+std::string videoDescription(const std::string& name, std::size_t frames) {
+    const std::size_t tenths =
+        (frames * 10 + player::kFramesPerSecond / 2) / player::kFramesPerSecond;
+    return name + " " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "s";
+}
+
 }  // namespace
 
 void runPack(const PackOptions& options, std::ostream& out, std::ostream& err,
@@ -153,12 +163,15 @@ void runPack(const PackOptions& options, std::ostream& out, std::ostream& err,
     request.name = options.name.value_or(nameFromPath(options.dataPath));
     request.comment = options.comment.value_or("kelvonar-pack " KELVONAR_VERSION);
     request.archive = options.archive;
+    request.description = videoDescription(request.name, sizes.size());
     const auto player = builtPlayer(options.model);
     std::vector<OutputFile> packed;
     try {
         std::vector<std::uint16_t> moved;
-        if (options.model == Model::Ti83 && !player.empty())
-            moved = relocations(player, builtTi83PlayerMoved(0x100), builtTi83PlayerMoved(1));
+        if (options.model != Model::Ti83Plus && !player.empty()) {
+            moved = relocations(player, builtPlayerMoved(options.model, 0x100),
+                                builtPlayerMoved(options.model, 1));
+        }
         packed = packVideo(request, player, data, sizes, moved);
         if (player.empty()) throw PackError("this build has no player for the model");
     } catch (const PackError& error) {

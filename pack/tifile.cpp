@@ -9,6 +9,7 @@ namespace pack {
 
 namespace {
 
+constexpr std::string_view kSignature82 = "**TI82**";
 constexpr std::string_view kSignature83 = "**TI83**";
 constexpr std::string_view kSignature83Plus = "**TI83F*";
 constexpr std::uint8_t kSignatureTail[] = {0x1A, 0x0A, 0x00};
@@ -20,11 +21,13 @@ constexpr std::uint16_t kHeader83Plus = 0x0D;
 constexpr std::uint8_t kArchivedFlag = 0x80;
 
 std::string_view signature(Family family) {
+    if (family == Family::Ti82) return kSignature82;
     return family == Family::Ti83 ? kSignature83 : kSignature83Plus;
 }
 
 std::uint16_t headerLength(Family family) {
-    return family == Family::Ti83 ? kHeader83 : kHeader83Plus;
+    // The TI-82's entries are the TI-83's: header length 0x0B ("TI-82 Program Info", 82p.txt).
+    return family == Family::Ti83Plus ? kHeader83Plus : kHeader83;
 }
 
 void put16(std::vector<std::uint8_t>& out, std::size_t value) {
@@ -108,12 +111,14 @@ CalcFile readCalcFile(std::span<const std::uint8_t> bytes, const std::string& pa
 
     CalcFile file;
     const std::string_view head(reinterpret_cast<const char*>(bytes.data()), 8);
-    if (head == kSignature83) {
+    if (head == kSignature82) {
+        file.family = Family::Ti82;
+    } else if (head == kSignature83) {
         file.family = Family::Ti83;
     } else if (head == kSignature83Plus) {
         file.family = Family::Ti83Plus;
     } else {
-        fail(0, "not a TI-83 or TI-83 Plus variable file");
+        fail(0, "not a TI-82, TI-83 or TI-83 Plus variable file");
     }
     if (!std::equal(std::begin(kSignatureTail), std::end(kSignatureTail), bytes.begin() + 8))
         fail(8, "a damaged signature");
@@ -167,7 +172,9 @@ std::size_t entrySize(Family family, const Variable& variable) {
 }
 
 std::string fileExtension(const CalcFile& file) {
-    const std::string prefix = file.family == Family::Ti83 ? "83" : "8x";
+    const std::string prefix = file.family == Family::Ti82   ? "82"
+                               : file.family == Family::Ti83 ? "83"
+                                                             : "8x";
     if (file.variables.size() != 1) return prefix + "g";
     return prefix + (file.variables.front().type == kAppVarType ? "v" : "p");
 }

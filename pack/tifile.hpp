@@ -15,7 +15,7 @@
 namespace pack {
 
 // Which calculator a file is for: its signature and the shape of its variable entries.
-enum class Family { Ti83, Ti83Plus };
+enum class Family { Ti83, Ti83Plus, Ti82 };
 
 // Variable types.
 inline constexpr std::uint8_t kProgramType = 0x05;

@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"NoData", {}, "no data file"},
         UsageCase{
             "Ti83WithPlayer", {"--model", "ti83", "--player", "p.bin", "a.83p"}, "--symbols only"},
-        UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus, ti84plus or ti83"},
+        UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus, ti84plus, ti83 or ti82"},
         UsageCase{"LossyAlone", {"--lossy", "a.z80"}, "--lossy goes with --check"},
         UsageCase{"PlayerAlone", {"--player", "p.bin", "a.z80"}, "go together"},
         UsageCase{"ZeroHz", {"--hz", "0", "a.z80"}, "--hz needs a whole number"},

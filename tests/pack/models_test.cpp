@@ -22,7 +22,7 @@ TEST(CalculatorModels, EveryRowIsFoundAndHasItsPlayer) {
         EXPECT_EQ(model.archiveBytes == 0, model.archivePages == 0);
     }
     EXPECT_EQ(pack::findModel("ti84"), nullptr);
-    EXPECT_EQ(pack::modelNames(), "ti83plus, ti84plus or ti83");
+    EXPECT_EQ(pack::modelNames(), "ti83plus, ti84plus, ti83 or ti82");
 }
 
 }  // namespace

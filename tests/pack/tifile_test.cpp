@@ -145,7 +145,7 @@ TEST(CalcFileReader, FindsAChangedByteTruncationAndWrongLengths) {
         {"checksum", [](auto& b) { b[200] ^= 0x10; }},
         {"checksum", [](auto& b) { b[b.size() - 1] ^= 0x01; }},
         {"data section's length", [](auto& b) { b.pop_back(); }},
-        {"not a TI-83", [](auto& b) { b[5] = 'X'; }},
+        {"not a TI-82, TI-83 or TI-83 Plus", [](auto& b) { b[5] = 'X'; }},
         {"header length",
          [](auto& b) {
              b[55] = 0x0C;
