@@ -482,7 +482,6 @@ std::vector<FrameTiming> inRealTime(const std::vector<FrameTiming>& frames) {
     return real;
 }
 
-
 // Lays the variables out in machine as the OS holds them and starts the program as the OS does;
 // returns the records the program will play, in order, and sets labelBase to where the player's
 // labels lie from their linked addresses.
