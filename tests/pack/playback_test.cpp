@@ -425,6 +425,10 @@ constexpr ProbeCase kProbeCases[] = {
     {Rule::PowerDownOff, "kProbeApdOn", "ti83"},
 };
 
+void PrintTo(const ProbeCase& row, std::ostream* out) {
+    *out << row.probe << " on " << row.model;
+}
+
 // Keys that share [CLEAR]'s bit in other groups.
 constexpr emulator::Key kKeyVars{2, 6};
 constexpr emulator::Key kKeyMath{5, 6};
