@@ -31,11 +31,12 @@ struct Area {
     std::uint16_t begin;
     std::size_t size;
 };
-constexpr Area kWritable[] = {{emulator::kOp1, 10},
-                              {emulator::kOsFlags, 0x50},
-                              {0x9340, 768},
-                              {0x9872, 768},
-                              {emulator::kStackLimit, 0x200}};
+// What the player and the OS's interrupt handler may change: OP1, the OS's key bytes and
+// auto power-down counters (kbdScanCode 0x843F up to apdTimer 0x8449), the flags, the screen
+// buffer, appBackUpScreen and the stack.
+constexpr Area kWritable[] = {
+    {emulator::kOp1, 10}, {0x843F, 0x8449 - 0x843F + 1}, {emulator::kOsFlags, 0x50}, {0x9340, 768},
+    {0x9872, 768},        {emulator::kStackLimit, 0x200}};
 constexpr std::size_t kMaxRecord = 1 + 768 * 3;
 
 struct Player {
