@@ -21,11 +21,12 @@
         .equ kVectorByte, 0x84
         .equ kVectorTarget, 0x8484      ; whatever byte the bus gives, the vector points here
         ; The auto power-down saves the screen into saveSScreen, which holds the player's variables:
-        ; save_os_state stops its count. The addresses of the OS's key bytes are not known here:
-        ; restore_os_state leaves them (see docs/calculator.md).
-        .equ kKbdScanCode, 0
-        .equ kKbdKey, 0
-        .equ kKbdGetKy, 0
+        ; save_os_state stops its count. The OS's key bytes: ti83asm.inc names apdvar 0x800A,
+        ; contrastvar 0x8008 and CURROW 0x800C, the 83 Plus's 0x8449, 0x8447 and 0x844B moved down
+        ; by 0x43F; its key bytes lie that far below the 83 Plus's (see docs/calculator.md).
+        .equ kKbdScanCode, 0x8000
+        .equ kKbdKey, 0x8005
+        .equ kKbdGetKy, 0x8006
         .equ kTimerStatusPort, 3        ; the TI-83 reads its interrupt status from port 3
         .equ kFixedInterruptMask, 0x0B  ; ON key, timer and LCD power: port 3 as the OS keeps it
 
