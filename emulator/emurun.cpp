@@ -497,6 +497,20 @@ std::vector<FrameTiming> inRealTime(const std::vector<FrameTiming>& frames) {
     return real;
 }
 
+// The records a program holds behind their size word at offset at of its data. Throws
+// support::FileError naming path when they do not lie there.
+std::vector<std::uint8_t> recordsInProgram(const pack::Variable& program, std::size_t at,
+                                           const std::string& path) {
+    const auto& bytes = program.data;
+    const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
+    if (at + 2 + size > bytes.size()) {
+        throw support::FileError(path, "the program " + program.name +
+                                           " holds no records where its player's labels say");
+    }
+    return {bytes.begin() + static_cast<std::ptrdiff_t>(at + 2),
+            bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size)};
+}
+
 // Lays the variables out in machine as the OS holds them and starts the program as the OS does;
 // returns the records the program will play, in order, and sets labelBase to where the player's
 // labels lie from their linked addresses.
@@ -519,17 +533,8 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
                        p.variable.type == pack::kProtectedProgramType;
             });
         // The records lie behind their size word at player_data.
-        const auto& bytes = program.variable.data;
         const std::size_t at = start.binary - program.address + loaded.labels.data;
-        const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
-        if (at + 2 + size > bytes.size()) {
-            throw support::FileError(firstPath, "the program " + program.variable.name +
-                                                    " holds no records where its player's "
-                                                    "labels say");
-        }
-        data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at + 2),
-                    bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size));
-        return data;
+        return recordsInProgram(program.variable, at, firstPath);
     }
     if (loaded.model->start == pack::ProgramStart::Shell) {
         ShellStart start;
@@ -541,17 +546,8 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
         labelBase = start.entry;
         // The records lie behind their size word at player_data.
         const PlacedVariable& program = start.placed.front();
-        const auto& bytes = program.variable.data;
         const std::size_t at = start.entryOffset + loaded.labels.data;
-        const std::size_t size = at + 2 <= bytes.size() ? (bytes[at] | bytes[at + 1] << 8) : 0;
-        if (at + 2 + size > bytes.size()) {
-            throw support::FileError(firstPath, "the program " + program.variable.name +
-                                                    " holds no records where its player's "
-                                                    "labels say");
-        }
-        data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at + 2),
-                    bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size));
-        return data;
+        return recordsInProgram(program.variable, at, firstPath);
     }
 
     // The program runs as Asm( starts it; its AppVars give the records.
