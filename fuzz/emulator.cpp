@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "calcfiles.hpp"
+#include "variables.hpp"
 #include "check.hpp"
 #include "framedecoder.hpp"
 #include "players.hpp"

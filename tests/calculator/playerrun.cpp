@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "calcfiles.hpp"
+#include "variables.hpp"
 #include "symbols.hpp"
 
 namespace playertest {

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "animation.hpp"
-#include "calcfiles.hpp"
+#include "variables.hpp"
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "packer.hpp"

@@ -7,6 +7,7 @@
 
 #include "arguments.hpp"
 #include "atomicfile.hpp"
+#include "canvascheck.hpp"
 #include "configfolder.hpp"
 #include "fileerror.hpp"
 #include "fit.hpp"
@@ -222,7 +223,7 @@ void Converter::canvasTaken(std::size_t k, const TIFunctions::BitString& canvas)
     if (!m_paths.dumpFolder) return;
     const std::string path = joinPath(*m_paths.dumpFolder, TIFunctions::ToDecimal8(k) + ".pbm");
     try {
-        savePbm(canvas, m_canvas.width, m_canvas.height, path);
+        player::savePbm(canvas, m_canvas.width, m_canvas.height, path);
     } catch (const support::FileError& error) {
         m_observer.warning(std::string(error.what()) + "; no more canvases are written");
         m_paths.dumpFolder.reset();
@@ -258,21 +259,5 @@ void Converter::frameDone(const FrameReport& report) {
                                     m_layout.player.height));
 }
 
-void savePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
-             const std::string& path) {
-    std::string bytes = "P4\n" + std::to_string(width) + ' ' + std::to_string(height) + '\n';
-    const std::size_t header = bytes.size();
-    const std::size_t rowBytes = (width + 7) / 8;
-    bytes.resize(header + rowBytes * height, '\0');
-    for (std::size_t y = 0; y < height; ++y) {
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::size_t i = y * width + x;
-            char& byte = bytes[header + y * rowBytes + x / 8];
-            if (i < canvas.size() && canvas.bit(i))
-                byte = static_cast<char>(byte | (0x80 >> (x % 8)));
-        }
-    }
-    support::writeFileAtomic(path, bytes);
-}
 
 }  // namespace conversion

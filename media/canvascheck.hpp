@@ -39,6 +39,10 @@ struct Canvas {
 Canvas parsePbm(std::string_view data, const std::string& path);
 // parsePbm of the file at path. Throws CanvasError.
 Canvas readPbm(const std::string& path);
+// Writes canvas as a binary PBM file (P4): width x height, a "1" bit is a dark pixel, each row
+// padded to whole bytes. Throws support::FileError.
+void savePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
+             const std::string& path);
 
 // A frame whose screen differs from its canvas.
 struct FrameDifference {

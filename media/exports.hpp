@@ -4,14 +4,12 @@
 #include <span>
 #include <string>
 
+#include "animation.hpp"
 #include "bitstring.hpp"
 #include "fileerror.hpp"
 #include "screenraster.hpp"
 
 namespace player {
-
-// Frames a second of every export, as the calculator plays them.
-inline constexpr int kFramesPerSecond = 10;
 
 // Takes the screens of an export one at a time, in frame order, holding none of them.
 class FrameSink {

@@ -15,10 +15,9 @@
 
 #include "animation.hpp"
 #include "atomicfile.hpp"
-#include "calcfiles.hpp"
+#include "variables.hpp"
 #include "canvascheck.hpp"
 #include "codetypes.hpp"
-#include "converter.hpp"
 #include "datafile.hpp"
 #include "exports.hpp"
 #include "models.hpp"
@@ -165,7 +164,7 @@ class FrameOutputs {
     void frameShown(std::size_t k, const TIFunctions::BitString& picture) {
         guard([&] {
             if (m_folder) {
-                conversion::savePbm(
+                player::savePbm(
                     picture, Lcd::kWidth, Lcd::kHeight,
                     (fs::path(*m_folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string());
             }

@@ -143,9 +143,4 @@ class Converter final : public FrameLoopHost {
     std::size_t m_replayed = 0;
 };
 
-// Writes canvas as a binary PBM file (P4): width x height, a "1" bit is a dark pixel, each row
-// padded to whole bytes. Throws support::FileError.
-void savePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
-             const std::string& path);
-
 }  // namespace conversion

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "atomicfile.hpp"
 #include "fileerror.hpp"
 #include "inifiles.hpp"
 #include "tifunctions.hpp"
@@ -180,6 +181,23 @@ Canvas readPbm(const std::string& path) {
     data << file.rdbuf();
     if (file.bad()) throw CanvasError(path, "cannot be read");
     return parsePbm(data.str(), path);
+}
+
+void savePbm(const TIFunctions::BitString& canvas, std::size_t width, std::size_t height,
+             const std::string& path) {
+    std::string bytes = "P4\n" + std::to_string(width) + ' ' + std::to_string(height) + '\n';
+    const std::size_t header = bytes.size();
+    const std::size_t rowBytes = (width + 7) / 8;
+    bytes.resize(header + rowBytes * height, '\0');
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t i = y * width + x;
+            char& byte = bytes[header + y * rowBytes + x / 8];
+            if (i < canvas.size() && canvas.bit(i))
+                byte = static_cast<char>(byte | (0x80 >> (x % 8)));
+        }
+    }
+    support::writeFileAtomic(path, bytes);
 }
 
 bool CheckReport::passed(bool lossy) const {

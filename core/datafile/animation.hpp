@@ -11,6 +11,9 @@
 
 namespace player {
 
+// Frames a second: the converter's steps, every export and the calculator players.
+inline constexpr int kFramesPerSecond = 10;
+
 // Frame records that do not decode on the given screen; what() names the file, the record and
 // the byte offset.
 class AnimationError : public std::runtime_error {

@@ -8,7 +8,6 @@
 #include "arguments.hpp"
 #include "atomicfile.hpp"
 #include "datafile.hpp"
-#include "exports.hpp"
 #include "framedecoder.hpp"
 #include "models.hpp"
 #include "names.hpp"

@@ -1,4 +1,4 @@
-#include "calcfiles.hpp"
+#include "variables.hpp"
 
 #include "packer.hpp"
 

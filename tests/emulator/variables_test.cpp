@@ -1,6 +1,6 @@
 // Calculator variables put where the OS keeps them, and the OS's symbol search over them.
 
-#include "calcfiles.hpp"
+#include "variables.hpp"
 
 #include <gtest/gtest.h>
 
