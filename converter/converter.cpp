@@ -259,5 +259,4 @@ void Converter::frameDone(const FrameReport& report) {
                                     m_layout.player.height));
 }
 
-
 }  // namespace conversion

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "variables.hpp"
 #include "check.hpp"
 #include "framedecoder.hpp"
 #include "players.hpp"
 #include "symbols.hpp"
+#include "variables.hpp"
 
 namespace {
 

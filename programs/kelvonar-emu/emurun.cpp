@@ -15,7 +15,6 @@
 
 #include "animation.hpp"
 #include "atomicfile.hpp"
-#include "variables.hpp"
 #include "canvascheck.hpp"
 #include "codetypes.hpp"
 #include "datafile.hpp"
@@ -27,6 +26,7 @@
 #include "program.hpp"
 #include "symbols.hpp"
 #include "tifunctions.hpp"
+#include "variables.hpp"
 
 namespace emulator {
 

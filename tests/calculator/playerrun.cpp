@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "variables.hpp"
 #include "symbols.hpp"
+#include "variables.hpp"
 
 namespace playertest {
 

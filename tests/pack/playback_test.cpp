@@ -10,7 +10,6 @@
 #include <set>
 
 #include "animation.hpp"
-#include "variables.hpp"
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "framedecoder.hpp"
@@ -22,6 +21,7 @@
 #include "tempdir.hpp"
 #include "tifile.hpp"
 #include "tifunctions.hpp"
+#include "variables.hpp"
 
 namespace {
 

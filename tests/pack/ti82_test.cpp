@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "animation.hpp"
-#include "variables.hpp"
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "packer.hpp"
@@ -19,6 +18,7 @@
 #include "symbols.hpp"
 #include "tempdir.hpp"
 #include "tifile.hpp"
+#include "variables.hpp"
 
 namespace {
 
