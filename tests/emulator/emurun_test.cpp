@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "datalines.hpp"
 #include "fileerror.hpp"
 #include "program.hpp"
+#include "tempdir.hpp"
 
 namespace {
 
@@ -49,17 +51,7 @@ std::string dataLines() {
             bytes.insert(bytes.end(), {145, 0x00, 255});
         bytes.insert(bytes.end(), {0, 0, 0});
     }
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); i += 8) {
-        text += " .db";
-        for (std::size_t j = i; j < std::min(bytes.size(), i + 8); ++j) {
-            text += j > i ? ", %" : " %";
-            for (int bit = 7; bit >= 0; --bit)
-                text += ((bytes[j] >> bit) & 1) ? '1' : '0';
-        }
-        text += "\r\n";
-    }
-    return text;
+    return testsupport::dataLines(bytes);
 }
 
 void writeText(const fs::path& path, const std::string& text) {
@@ -69,10 +61,6 @@ void writeText(const fs::path& path, const std::string& text) {
 class EmuRun : public testing::Test {
   protected:
     void SetUp() override {
-        m_dir = fs::path(testing::TempDir()) /
-                ("emurun-" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(m_dir);
         fs::create_directories(m_dir / "canvases");
         writeText(m_dir / "data.z80", dataLines());
         writePlayer(kStandIn);
@@ -107,7 +95,8 @@ class EmuRun : public testing::Test {
     }
     std::string path(const char* name) const { return (m_dir / name).string(); }
 
-    fs::path m_dir;
+    testsupport::TempDir m_temp;
+    const fs::path& m_dir = m_temp.path();
     std::string m_out;
     std::string m_err;
 };

@@ -17,6 +17,7 @@
 #include "frmvideoconverter.hpp"
 #include "process.hpp"
 #include "shapes.hpp"
+#include "tempdir.hpp"
 
 namespace fs = std::filesystem;
 
@@ -27,13 +28,9 @@ const std::string kSample = std::string(KELVONAR_SOURCE_DIR) + "/samples/bounce.
 class ConverterWindow : public testing::Test {
   protected:
     void SetUp() override {
-        m_folder = fs::temp_directory_path() / ("kelvonar-window-" + std::to_string(::getpid()));
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
         m_job = testprocess::slurp(std::string(KELVONAR_SOURCE_DIR) + "/samples/thisjob.ini");
         writeJob();
     }
-    void TearDown() override { fs::remove_all(m_folder); }
 
     void writeJob() const { std::ofstream(path("thisjob.ini"), std::ios::binary) << m_job; }
     void replaceInJob(const std::string& line, const std::string& replacement) {
@@ -79,7 +76,8 @@ class ConverterWindow : public testing::Test {
         return widget;
     }
 
-    fs::path m_folder;
+    testsupport::TempDir m_temp;
+    const fs::path& m_folder = m_temp.path();
     std::string m_job;
 };
 

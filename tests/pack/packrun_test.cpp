@@ -12,6 +12,7 @@
 
 #include "animation.hpp"
 #include "arguments.hpp"
+#include "datalines.hpp"
 #include "fileerror.hpp"
 #include "tempdir.hpp"
 #include "tifile.hpp"
@@ -28,17 +29,7 @@ std::string dataLines(std::size_t count, std::uint8_t header = 0x00,
         bytes.push_back(header);
         bytes.insert(bytes.end(), screenBytes, static_cast<std::uint8_t>(k % 100));
     }
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); i += 8) {
-        text += " .db";
-        for (std::size_t j = i; j < std::min(bytes.size(), i + 8); ++j) {
-            text += j > i ? ", %" : " %";
-            for (int bit = 7; bit >= 0; --bit)
-                text += ((bytes[j] >> bit) & 1) ? '1' : '0';
-        }
-        text += "\r\n";
-    }
-    return text;
+    return testsupport::dataLines(bytes);
 }
 
 std::vector<std::string> filesIn(const fs::path& folder) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "process.hpp"
+#include "tempdir.hpp"
 
 namespace fs = std::filesystem;
 
@@ -20,17 +21,14 @@ const std::string kDefaultJob = std::string(KELVONAR_SOURCE_DIR) + "/samples/thi
 
 class KelvonarProgram : public testing::Test {
   protected:
+    // Also called again by a table of cases: each begins in an emptied folder.
     void SetUp() override {
-        m_folder = fs::temp_directory_path() /
-                   ("kelvonar-test-" + std::to_string(::getpid()) + "-" +
-                    testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
+        for (const auto& entry : fs::directory_iterator(m_folder))
+            fs::remove_all(entry.path());
         fs::copy_file(kDefaultJob, job());
         // An older output that no failure may touch.
         write(output(), "older output\r\n");
     }
-    void TearDown() override { fs::remove_all(m_folder); }
 
     std::string job() const { return (m_folder / "thisjob.ini").string(); }
     std::string output() const { return (m_folder / "my.z80").string(); }
@@ -74,7 +72,8 @@ class KelvonarProgram : public testing::Test {
         write(job(), text);
     }
 
-    fs::path m_folder;
+    testsupport::TempDir m_temp;
+    const fs::path& m_folder = m_temp.path();
 };
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tempdir.hpp"
 
 extern char** environ;
 
@@ -38,13 +39,9 @@ inline std::string slurp(const std::filesystem::path& path) {
 // may signal it.
 inline Result run(const std::string& program, const std::vector<std::string>& arguments,
                   const std::function<void(pid_t)>& whileRunning = {}) {
-    const auto folder =
-        std::filesystem::temp_directory_path() /
-        ("kelvonar-run-" + std::to_string(::getpid()) + "-" +
-         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::filesystem::create_directories(folder);
-    const std::string outPath = (folder / "out").string();
-    const std::string errPath = (folder / "err").string();
+    const testsupport::TempDir folder;
+    const std::string outPath = folder.file("out");
+    const std::string errPath = folder.file("err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -68,7 +65,6 @@ inline Result run(const std::string& program, const std::vector<std::string>& ar
     posix_spawn_file_actions_destroy(&actions);
     result.out = slurp(outPath);
     result.err = slurp(errPath);
-    std::filesystem::remove_all(folder);
     return result;
 }
 
