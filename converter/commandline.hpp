@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct ConverterOptions {
 // The video path of a command line: taken whole, blanks included; when it begins with a double
 // quote, its first and last characters are dropped.
 std::string fileNameFromCommandLine(const std::string& commandLine);
+
+// The converter's own options, beside kJobOptions.
+std::span<const support::Option> converterOptions();
 
 // Parses the arguments after the program name. Options come first or anywhere; "--" ends them.
 // The remaining arguments, joined by single blanks, are the command line of the video path.

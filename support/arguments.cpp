@@ -8,17 +8,68 @@ namespace support {
 
 namespace {
 
-constexpr Option kHelp{"--help", false, "-h"};
-constexpr Option kVersion{"--version", false};
-
 const Option* findOption(std::string_view name, std::span<const Option> options) {
-    for (const Option* option : {&kHelp, &kVersion}) {
+    for (const Option* option : {&kHelpOption, &kVersionOption}) {
         if (name == option->name || name == option->alias) return option;
     }
     const auto found = std::find_if(options.begin(), options.end(), [&](const Option& option) {
         return name == option.name || (!option.alias.empty() && name == option.alias);
     });
     return found == options.end() ? nullptr : &*found;
+}
+
+// The names of an entry of --help: "-h, --help", "--job PATH".
+std::string entryNames(const Option& option) {
+    std::string names;
+    if (!option.alias.empty()) names.append(option.alias).append(", ");
+    names.append(option.name);
+    if (option.takesValue()) names.append(" ").append(option.valueName);
+    return names;
+}
+
+// One entry of --help: names, then description from kHelpColumn, its words wrapped at
+// kHelpWidth and its "\n" kept as line breaks.
+std::string helpEntry(std::string_view names, std::string_view description) {
+    constexpr std::size_t kIndent = 2;
+    constexpr std::size_t kGap = 2;
+    std::string text(kIndent, ' ');
+    text.append(names);
+    std::size_t column = text.size();
+    const auto breakLine = [&] {
+        text.append("\n").append(kHelpColumn, ' ');
+        column = kHelpColumn;
+    };
+    if (column + kGap > kHelpColumn) {
+        breakLine();
+    } else {
+        text.append(kHelpColumn - column, ' ');
+        column = kHelpColumn;
+    }
+    bool lineEmpty = true;
+    for (std::size_t start = 0; start <= description.size();) {
+        const std::size_t end =
+            std::min(description.find_first_of(" \n", start), description.size());
+        const std::string_view word = description.substr(start, end - start);
+        if (!word.empty()) {
+            if (!lineEmpty && column + 1 + word.size() > kHelpWidth) {
+                breakLine();
+                lineEmpty = true;
+            }
+            if (!lineEmpty) {
+                text += ' ';
+                ++column;
+            }
+            text.append(word);
+            column += word.size();
+            lineEmpty = false;
+        }
+        if (end < description.size() && description[end] == '\n') {
+            breakLine();
+            lineEmpty = true;
+        }
+        start = end + 1;
+    }
+    return text + '\n';
 }
 
 }  // namespace
@@ -63,7 +114,7 @@ Arguments parseArguments(const std::vector<std::string>& arguments, std::span<co
         name = option->name;
         if (parsed.has(name)) throw UsageError("option " + name + " is given twice");
         std::string value;
-        if (option->takesValue) {
+        if (option->takesValue()) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < arguments.size()) {
@@ -78,6 +129,27 @@ Arguments parseArguments(const std::vector<std::string>& arguments, std::span<co
         parsed.m_options.emplace(name, std::move(value));
     }
     return parsed;
+}
+
+std::string optionHelp(std::span<const Option> options) {
+    std::string text;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (!options[i].listed) continue;
+        std::string names = entryNames(options[i]);
+        while (i + 1 < options.size() && options[i + 1].listed &&
+               options[i + 1].description == options[i].description)
+            names.append(", ").append(entryNames(options[++i]));
+        text += helpEntry(names, options[i].description);
+    }
+    return text;
+}
+
+std::string programOptionHelp(std::span<const Option> options, std::string_view afterDashes) {
+    const Option common[] = {kHelpOption, kVersionOption};
+    std::string text = optionHelp(options) + optionHelp(common);
+    if (!afterDashes.empty())
+        text += helpEntry("--", "end of options: what follows is " + std::string(afterDashes));
+    return text;
 }
 
 std::uint64_t wholeNumber(std::string_view option, std::string_view text, std::uint64_t low,

@@ -19,12 +19,21 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// One option a program accepts: "--name" or "--name VALUE", with an optional short alias ("-h").
+// One option a program accepts, "--name" or "--name VALUE", and what --help says of it.
 struct Option {
-    std::string_view name;
-    bool takesValue = false;
-    std::string_view alias = {};
+    std::string_view name;         // "--name"
+    std::string_view valueName;    // "PATH" for an option with a value; empty for a flag
+    std::string_view description;  // for --help: words wrapped to the width, "\n" a line break
+    std::string_view alias = {};   // a short name, "-h"
+    bool listed = true;            // false: left out of --help (a hook for tests)
+
+    // Whether the option takes a value.
+    constexpr bool takesValue() const noexcept { return !valueName.empty(); }
 };
+
+// --help (alias -h) and --version, which every program takes.
+inline constexpr Option kHelpOption{"--help", {}, "show this text", "-h"};
+inline constexpr Option kVersionOption{"--version", {}, "show the version"};
 
 // The options and operands of a parsed command line; options are looked up by their long name.
 class Arguments {
@@ -53,6 +62,21 @@ class Arguments {
 // a flag, or an operand nobody takes.
 Arguments parseArguments(const std::vector<std::string>& arguments, std::span<const Option> options,
                          std::string_view operand);
+
+// The column where --help's option descriptions start, and the width they are wrapped to.
+inline constexpr std::size_t kHelpColumn = 24;
+inline constexpr std::size_t kHelpWidth = 96;
+
+// The lines of --help for options, in their order, each listed option as "  -a, --name VALUE"
+// with its description from kHelpColumn (on the next line when the names reach it), wrapped at
+// kHelpWidth. Options that follow each other with the same description share one entry
+// ("  --interlace, --no-interlace").
+std::string optionHelp(std::span<const Option> options);
+
+// The option list of a program's --help: optionHelp of options, of --help and --version, and,
+// when the program takes operands, of "--" ending the options before afterDashes ("the data
+// file").
+std::string programOptionHelp(std::span<const Option> options, std::string_view afterDashes);
 
 // The whole number text of option, from low to high. Throws UsageError otherwise.
 std::uint64_t wholeNumber(std::string_view option, std::string_view text, std::uint64_t low,

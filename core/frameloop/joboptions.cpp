@@ -6,19 +6,40 @@
 
 namespace conversion {
 
-const std::array<support::Option, 13> kJobOptions = {{{"--budget", true},
-                                                      {"--quality", true},
-                                                      {"--dither", true},
-                                                      {"--brightness", true},
-                                                      {"--contrast", true},
-                                                      {"--video-size", true},
-                                                      {"--canvas-size", true},
-                                                      {"--background", true},
-                                                      {"--interlace", false},
-                                                      {"--no-interlace", false},
-                                                      {"--preview", false},
-                                                      {"--no-preview", false},
-                                                      {"--fit", false}}};
+namespace {
+
+constexpr std::string_view kInterlaceHelp = "try interlaced frames or not ([media] interlace)";
+constexpr std::string_view kPreviewHelp =
+    "show the calculator's screen in the window or not ([media] preview)";
+
+}  // namespace
+
+const std::array<support::Option, 13> kJobOptions = {
+    {{"--budget", "BYTES", "the memory the data may fill ([device] freemem), 0 to 4294967295"},
+     {"--quality", "N",
+      "0 (every changed pixel shown) to 8 (bytes with fewer than 8 changed pixels keep the old "
+      "screen) ([media] quality)"},
+     {"--dither", "MODE", "none, linear, natural or weighted ([media] dithermode)"},
+     {"--brightness", "N", "the dark / light threshold, 0 to 255 ([media] brightness)"},
+     {"--contrast", "N", "half the width of the dither band, 0 to 128 ([media] contrast)"},
+     {"--video-size", "WxH",
+      "the picture's size on the player, 1 to 4096 a side ([media] width, height)"},
+     {"--canvas-size", "WxH",
+      "the calculator screen, a whole number of bytes: 96x64 ([device] width, height)"},
+     {"--background", "COLOUR", "black or white, around the picture ([media] bgwhite)"},
+     {"--interlace", {}, kInterlaceHelp},
+     {"--no-interlace", {}, kInterlaceHelp},
+     {"--preview", {}, kPreviewHelp},
+     {"--no-preview", {}, kPreviewHelp},
+     {"--fit",
+      {},
+      "choose the least lossy quality and interlacing with which the whole video (or stretch) fits "
+      "the budget, and print them as options that repeat the run; the settings are tried in this "
+      "order, from the least loss: --quality 0 --no-interlace (every frame as it is), --quality 0 "
+      "--interlace (half the rows may show the frame before, for a tenth of a second), then "
+      "--quality 1 to 8 with --interlace (bytes with fewer than N changed pixels keep the old "
+      "screen, up to a second); when even the last does not fit, nothing is written (status 1) and "
+      "the message says how much of the video fits and the --to that converts it"}}};
 
 namespace {
 

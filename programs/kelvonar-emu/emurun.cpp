@@ -201,17 +201,49 @@ class FrameOutputs {
     std::exception_ptr m_error;
 };
 
+constexpr support::Option kOptions[] = {
+    {"--model", "MODEL",
+     "ti83plus (TI-83 Plus), ti84plus (TI-84 Plus and the SE models: started at 15 MHz, as an OS "
+     "may leave it), ti83 (TI-83, ROM 1.x) or ti82 (TI-82, run from a shell); default: what the "
+     "files are for, and ti83plus for DATA"},
+    {"--player", "BIN",
+     "the player's bytes (first byte at 0x9D95); default: the one built into this program"},
+    {"--symbols", "SYM",
+     "its labels, as z80-unknown-coff-nm lists them (with --player; for the TI-83 and TI-82 "
+     "alone, the player linked at 0)"},
+    {"--frames", "DIR", "the LCD at each frame as DIR/NNNNNNNN.pbm, from 00000000"},
+    {"--check", "DIR", "compare the frames with the canvases of kelvonar --dump-canvases"},
+    {"--lossy",
+     {},
+     "with --check: only every tenth frame must be equal (by default when DIR/canvases.ini "
+     "records Quality or interlacing)"},
+    {"--gif", "FILE", "what the LCD showed, at its real timing, as an animated GIF"},
+    {"--cycles", "FILE",
+     "CSV: frame,code_type,code_name,used,waited (T-states at 6 MHz of real time)"},
+    {"--plot", "FILE.png", "T-states used per frame against the 450,000 budget"},
+    {"--hz", "N",
+     "timer interrupts a second, 30 to 1000 (default: the model's slowest rate: 118 on the TI-83 "
+     "Plus of 560, 248, 170 and 118; 107.79 on the TI-84 Plus of 512, 227.55, 146.29 and 107.79; "
+     "97 on the TI-83 of about 500, 214, 136 and 97, 98 on the TI-82 of about 490, 210, 134 and "
+     "98, both drifting with their batteries)"},
+    {"--press-clear-at", "N", "press [CLEAR] when frame N (from 0) begins (released 0.2 s later)"},
+    {"--hold-key", "KEY",
+     "hold KEY down for the whole run: mode, vars, prgm, apps or math, the keys that share "
+     "[CLEAR]'s line in other groups"},
+    {"--lcd-gap", "N",
+     "the LCD driver's shortest gap between two accesses, in T-states at 6 MHz of real time "
+     "(default 70)"},
+    {"--power-down-ticks", "N",
+     "timer ticks before the OS switches the calculator off while its auto power-down runs "
+     "(default 29,696: minutes)"}};
+
 }  // namespace
 
+std::span<const support::Option> emuOptions() {
+    return kOptions;
+}
+
 EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
-    static constexpr support::Option kOptions[] = {
-        {"--player", true},  {"--symbols", true},
-        {"--frames", true},  {"--check", true},
-        {"--lossy", false},  {"--gif", true},
-        {"--cycles", true},  {"--plot", true},
-        {"--hz", true},      {"--press-clear-at", true},
-        {"--model", true},   {"--hold-key", true},
-        {"--lcd-gap", true}, {"--power-down-ticks", true}};
     const support::Arguments parsed =
         support::parseArguments(arguments, kOptions, "a data file or calculator files");
     EmuOptions options;
@@ -287,42 +319,8 @@ std::string emuUsage() {
            "started as Send(9 does; .82p: as a shell starts it), or on DATA (a my.z80 file),\n"
            "packed first as kelvonar-pack\n"
            "would pack it (its records in the archive when they do not fit RAM).\n"
-           "\n"
-           "  --model MODEL         ti83plus (TI-83 Plus), ti84plus (TI-84 Plus and the SE\n"
-           "                        models: started at 15 MHz, as an OS may leave it), ti83\n"
-           "                        (TI-83, ROM 1.x) or ti82 (TI-82, run from a shell);\n"
-           "                        default: what the files are for, and\n"
-           "                        ti83plus for DATA\n"
-           "  --player BIN          the player's bytes (first byte at 0x9D95); default: the one\n"
-           "                        built into this program\n"
-           "  --symbols SYM         its labels, as z80-unknown-coff-nm lists them (with --player;\n"
-           "                        for the TI-83 and TI-82 alone, the player linked at 0)\n"
-           "  --frames DIR          the LCD at each frame as DIR/NNNNNNNN.pbm, from 00000000\n"
-           "  --check DIR           compare the frames with the canvases of\n"
-           "                        kelvonar --dump-canvases\n"
-           "  --lossy               with --check: only every tenth frame must be equal\n"
-           "                        (by default when DIR/canvases.ini records Quality or\n"
-           "                        interlacing)\n"
-           "  --gif FILE            what the LCD showed, at its real timing, as an animated GIF\n"
-           "  --cycles FILE         CSV: frame,code_type,code_name,used,waited (T-states at\n"
-           "                        6 MHz of real time)\n"
-           "  --plot FILE.png       T-states used per frame against the 450,000 budget\n"
-           "  --hz N                timer interrupts a second, 30 to 1000 (default: the model's\n"
-           "                        slowest rate: 118 on the TI-83 Plus of 560, 248, 170 and\n"
-           "                        118; 107.79 on the TI-84 Plus of 512, 227.55, 146.29 and\n"
-           "                        107.79; 97 on the TI-83 of about 500, 214, 136 and 97,\n"
-           "                        98 on the TI-82 of about 490, 210, 134 and 98, both\n"
-           "                        drifting with their batteries)\n"
-           "  --press-clear-at N    press [CLEAR] when frame N (from 0) begins (released 0.2 s\n"
-           "                        later)\n"
-           "  --hold-key KEY        hold KEY down for the whole run: mode, vars, prgm, apps or\n"
-           "                        math, the keys that share [CLEAR]'s line in other groups\n"
-           "  --lcd-gap N           the LCD driver's shortest gap between two accesses, in\n"
-           "                        T-states at 6 MHz of real time (default 70)\n"
-           "  --power-down-ticks N  timer ticks before the OS switches the calculator off while\n"
-           "                        its auto power-down runs (default 29,696: minutes)\n"
-           "  -h, --help            this text\n"
-           "  --version             the version\n"
+           "\n" +
+           support::programOptionHelp(kOptions, "the data file or the calculator files") +
            "\n"
            "Exit status: 0 the player showed every frame, kept the LCD's timing and left the OS\n"
            "as it found it (and --check passed); 1 a fault, a failed check or an unreadable\n"

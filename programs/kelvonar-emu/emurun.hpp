@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "arguments.hpp"
 #include "machine.hpp"
 
 namespace emulator {
@@ -35,6 +37,9 @@ struct EmuOptions {
     bool help = false;
     bool version = false;
 };
+
+// The options of kelvonar-emu's command line.
+std::span<const support::Option> emuOptions();
 
 // Parses the arguments after the program name. Throws support::UsageError.
 EmuOptions parseEmuArguments(const std::vector<std::string>& arguments);

@@ -17,12 +17,35 @@ namespace pack {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+constexpr support::Option kOptions[] = {
+    {"--model", "MODEL",
+     "ti83plus: TI-83 Plus, TI-84 Plus and their SE models (the default): NAME.8xp (run with "
+     "Asm(prgmNAME)), the records in AppVars (.8xv) and NAME.8xg with all of them\n"
+     "ti84plus: the same files\n"
+     "ti83: TI-83 (ROM 1.x): NAME.83p, run with Send(9prgmNAME)\n"
+     "ti82: TI-82: NAME.82p, run from the menu of a shell installed on the calculator"},
+    {"--name", "NAME",
+     "the program's name: up to 8 characters, A-Z and 0-9, starting with a letter (default: from "
+     "DATA's file name)"},
+    {"--output", "DIR",
+     "the folder to write into, created when missing (default: the current one); files of an "
+     "earlier pack of NAME that this one does not write are removed"},
+    {"--comment", "TEXT",
+     "the files' comment, up to 42 characters (default: the program's name and version)"},
+    {"--archive",
+     {},
+     "put the AppVars in the archive even when they fit in RAM (beside two copies of the program "
+     "in 24,000 bytes)"}};
+
+}  // namespace
+
+std::span<const support::Option> packOptions() {
+    return kOptions;
+}
+
 PackOptions parsePackArguments(const std::vector<std::string>& arguments) {
-    static constexpr support::Option kOptions[] = {{"--model", true},
-                                                   {"--name", true},
-                                                   {"--output", true},
-                                                   {"--comment", true},
-                                                   {"--archive", false}};
     const support::Arguments parsed = support::parseArguments(arguments, kOptions, "a data file");
     PackOptions options;
     options.help = parsed.help();
@@ -59,25 +82,8 @@ std::string packUsage() {
     return "Usage: kelvonar-pack [OPTIONS] DATA\n"
            "Turns DATA (a my.z80 file) into calculator files with the player, ready to send\n"
            "with a link cable, and prints the path of each file written.\n"
-           "\n"
-           "  --model ti83plus      TI-83 Plus, TI-84 Plus and their SE models (the default):\n"
-           "                        NAME.8xp (run with Asm(prgmNAME)), the records in AppVars\n"
-           "                        (.8xv) and NAME.8xg with all of them\n"
-           "  --model ti84plus      the same files\n"
-           "  --model ti83          TI-83 (ROM 1.x): NAME.83p, run with Send(9prgmNAME)\n"
-           "  --model ti82          TI-82: NAME.82p, run from the menu of a shell\n"
-           "                        installed on the calculator\n"
-           "  --name NAME           the program's name: up to 8 characters, A-Z and 0-9,\n"
-           "                        starting with a letter (default: from DATA's file name)\n"
-           "  --output DIR          the folder to write into, created when missing (default:\n"
-           "                        the current one); files of an earlier pack of NAME that\n"
-           "                        this one does not write are removed\n"
-           "  --comment TEXT        the files' comment, up to 42 characters (default: the\n"
-           "                        program's name and version)\n"
-           "  --archive             put the AppVars in the archive even when they fit in RAM\n"
-           "                        (beside two copies of the program in 24,000 bytes)\n"
-           "  -h, --help            this text\n"
-           "  --version             the version\n"
+           "\n" +
+           support::programOptionHelp(kOptions, "the data file") +
            "\n"
            "Exit status: 0 the files were written; 1 an unreadable, malformed or empty data\n"
            "file, records that do not decode as 96 x 64 frames, data too large for the model\n"

@@ -3,9 +3,11 @@
 #include <functional>
 #include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "arguments.hpp"
 #include "packer.hpp"
 
 namespace pack {
@@ -21,6 +23,9 @@ struct PackOptions {
     bool help = false;
     bool version = false;
 };
+
+// The options of kelvonar-pack's command line.
+std::span<const support::Option> packOptions();
 
 // Parses the arguments after the program name. Throws support::UsageError, also for an invalid
 // --name.

@@ -10,13 +10,37 @@ constexpr int kMaxScreenSide = 1024;
 constexpr int kMaxScale = 32;
 constexpr int kMaxPictureSide = 8192;
 
+constexpr support::Option kOptions[] = {
+    {"--width", "N", "width of the calculator screen in pixels (default 96)"},
+    {"--height", "N", "height of the calculator screen in pixels (default 64)"},
+    {"--info", {}, "print a table of the records and the frame counts per code type"},
+    {"--gif", "FILE", "write the animation as an animated GIF, ten frames a second"},
+    {"--mp4", "FILE", "write the animation as an MP4 video, ten frames a second"},
+    {"--frames", "DIR", "write every frame as DIR/NNNNNNNN.png, numbered from 00000000"},
+    {"--scale", "N", "show and export every screen pixel as N x N pixels (default 4)"},
+    {"--check", "DIR",
+     "compare every frame with the canvas kelvonar --dump-canvases wrote as DIR/NNNNNNNN.pbm, by "
+     "the rule of the job DIR/canvases.ini records: with Quality or interlacing only every tenth "
+     "frame must be equal, otherwise every frame; one line when it passes, a few example frames "
+     "when not"},
+    {"--lossy",
+     {},
+     "with --check: judge as if the job used Quality or interlacing (for a folder without "
+     "canvases.ini)"},
+    {"--dump-bytes", "FILE", "write the bytes read from the data lines to FILE, as they are"},
+    {"--start", "N", "start the window at frame N"},
+    {.name = "--grab",
+     .valueName = "PNG",
+     .description = "save a picture of the window once it is painted, then quit",
+     .listed = false}};
+
 }  // namespace
 
+std::span<const support::Option> playerOptions() {
+    return kOptions;
+}
+
 PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments) {
-    static constexpr support::Option kOptions[] = {
-        {"--info", false},  {"--lossy", false}, {"--width", true},      {"--height", true},
-        {"--scale", true},  {"--start", true},  {"--gif", true},        {"--mp4", true},
-        {"--frames", true}, {"--check", true},  {"--dump-bytes", true}, {"--grab", true}};
     const support::Arguments parsed = support::parseArguments(arguments, kOptions, "a file name");
     const auto number = [&](const char* name, std::uint64_t low, std::uint64_t high,
                             std::uint64_t fallback) {
@@ -74,25 +98,8 @@ strictly: a line that is not " .db" and one to eight " %bbbbbbbb" items separate
 error that names its line and column.
 
 Options:
-  --width N           width of the calculator screen in pixels (default 96)
-  --height N          height of the calculator screen in pixels (default 64)
-  --info              print a table of the records and the frame counts per code type
-  --gif FILE          write the animation as an animated GIF, ten frames a second
-  --mp4 FILE          write the animation as an MP4 video, ten frames a second
-  --frames DIR        write every frame as DIR/NNNNNNNN.png, numbered from 00000000
-  --scale N           show and export every screen pixel as N x N pixels (default 4)
-  --check DIR         compare every frame with the canvas kelvonar --dump-canvases wrote as
-                      DIR/NNNNNNNN.pbm, by the rule of the job DIR/canvases.ini records: with
-                      Quality or interlacing only every tenth frame must be equal, otherwise
-                      every frame; one line when it passes, a few example frames when not
-  --lossy             with --check: judge as if the job used Quality or interlacing (for a
-                      folder without canvases.ini)
-  --dump-bytes FILE   write the bytes read from the data lines to FILE, as they are
-  --start N           start the window at frame N
-  --help              show this text
-  --version           show the version
-  --                  end of options: what follows is the data file
-
+)" + support::programOptionHelp(kOptions, "the data file") +
+           R"(
 Limits: the screen is at most 1024 x 1024 pixels and a picture at most 8192 on a side; FILE is
 at most 4 GiB and a canvas file at most 64 MiB. The records are decoded one at a time, so memory
 stays near the size of the bytes FILE holds, whatever the number of records.

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ struct PlayerOptions {
         return info || gifPath || mp4Path || framesFolder || checkFolder || bytesPath;
     }
 };
+
+// The options of kelvonar-play's command line.
+std::span<const support::Option> playerOptions();
 
 // Parses the arguments after the program name. Options go anywhere, as "--name value" or
 // "--name=value"; "--" ends them. Throws support::UsageError for an unknown or repeated option, a

@@ -52,52 +52,46 @@ int playInWindow(const player::PlayerOptions& options, const player::FrameRecord
     return status;
 }
 
+// The run of the options: the outputs asked for, or the window.
+int play(const player::PlayerOptions& options) {
+    using namespace player;
+    quietMediaLog();
+    std::vector<std::uint8_t> bytes = readDataFile(options.file);
+    // The bytes come out even when a record does not decode.
+    if (options.bytesPath) {
+        writeBytesFile(*options.bytesPath, bytes);
+        std::cerr << "kelvonar-play: wrote " << support::shownPath(*options.bytesPath) << ": "
+                  << bytes.size() << " bytes\n";
+    }
+    const FrameRecords records(options.file, std::move(bytes), options.size);
+    if (options.wantsOutput()) return runOutputs(options, records, std::cout, std::cerr);
+    if (records.frames() == 0) {
+        std::cerr << "kelvonar-play: " << support::shownPath(options.file)
+                  << " holds no frame records\n";
+        return support::kExitFailed;
+    }
+    if (!support::displayAvailable()) {
+        std::cerr << "kelvonar-play: " << support::shownPath(options.file) << ": "
+                  << records.frames()
+                  << " frames decoded, but there is no display to play them on (DISPLAY is "
+                     "not set).\nUse --gif, --mp4 or --frames to export them, --info or "
+                     "--check to inspect them.\n";
+        return support::kExitUsage;
+    }
+    return playInWindow(options, records);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     using namespace player;
-    PlayerOptions options;
-    try {
-        options = parsePlayerArguments(std::vector<std::string>(argv + 1, argv + argc));
-        refuseToOverwriteData(options);
-    } catch (const support::UsageError& error) {
-        return support::reportUsageError(std::cerr, "kelvonar-play", error);
-    }
-    if (options.help) {
-        std::cout << playerUsage();
-        return support::kExitDone;
-    }
-    if (options.version) {
-        std::cout << "kelvonar-play " << KELVONAR_VERSION << '\n';
-        return support::kExitDone;
-    }
-    quietMediaLog();
-    try {
-        std::vector<std::uint8_t> bytes = readDataFile(options.file);
-        // The bytes come out even when a record does not decode.
-        if (options.bytesPath) {
-            writeBytesFile(*options.bytesPath, bytes);
-            std::cerr << "kelvonar-play: wrote " << support::shownPath(*options.bytesPath) << ": "
-                      << bytes.size() << " bytes\n";
-        }
-        const FrameRecords records(options.file, std::move(bytes), options.size);
-        if (options.wantsOutput()) return runOutputs(options, records, std::cout, std::cerr);
-        if (records.frames() == 0) {
-            std::cerr << "kelvonar-play: " << support::shownPath(options.file)
-                      << " holds no frame records\n";
-            return support::kExitFailed;
-        }
-        if (!support::displayAvailable()) {
-            std::cerr << "kelvonar-play: " << support::shownPath(options.file) << ": "
-                      << records.frames()
-                      << " frames decoded, but there is no display to play them on (DISPLAY is "
-                         "not set).\nUse --gif, --mp4 or --frames to export them, --info or "
-                         "--check to inspect them.\n";
-            return support::kExitUsage;
-        }
-        return playInWindow(options, records);
-    } catch (const std::exception& error) {
-        std::cerr << "kelvonar-play: " << error.what() << '\n';
-        return support::kExitFailed;
-    }
+    return support::runProgram<PlayerOptions>({"kelvonar-play", KELVONAR_VERSION, playerUsage,
+                                               [](const std::vector<std::string>& arguments) {
+                                                   PlayerOptions options =
+                                                       parsePlayerArguments(arguments);
+                                                   refuseToOverwriteData(options);
+                                                   return options;
+                                               },
+                                               play},
+                                              argc, argv);
 }

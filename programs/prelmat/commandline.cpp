@@ -4,9 +4,26 @@
 
 namespace jobmaker {
 
+namespace {
+
+constexpr support::Option kOptions[] = {
+    {"--defaults", {}, "write the job file with the default settings, without any display"},
+    {"--job", "PATH",
+     "write the job file to PATH instead of thisjob.ini in the program's own directory when it "
+     "runs from its build folder, or otherwise (installed, or copied elsewhere) in "
+     "$XDG_CONFIG_HOME/kelvonar/ (~/.config/kelvonar/), where the converter looks for it too"},
+    {.name = "--screenshot",
+     .valueName = "PATH",
+     .description = "save a picture of the dialog once it is shown, then quit",
+     .listed = false}};
+
+}  // namespace
+
+std::span<const support::Option> prelmatOptions() {
+    return kOptions;
+}
+
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments) {
-    static constexpr support::Option kOptions[] = {
-        {"--defaults", false}, {"--job", true}, {"--screenshot", true}};
     std::vector<std::string> words;
     for (const QString& argument : arguments)
         words.push_back(QFile::encodeName(argument).toStdString());
@@ -26,23 +43,17 @@ PrelmatOptions parsePrelmatArguments(const QStringList& arguments) {
     return options;
 }
 
-QString prelmatUsage() {
-    return QStringLiteral(
-        "Usage: prelmat [--defaults] [--job PATH]\n"
-        "Makes the job file thisjob.ini for the converter.\n"
-        "\n"
-        "Without --defaults the dialog opens; its button writes the job file.\n"
-        "\n"
-        "  --defaults   write the job file with the default settings, without any display\n"
-        "  --job PATH   write the job file to PATH instead of thisjob.ini in the program's\n"
-        "               own directory when it runs from its build folder, or otherwise\n"
-        "               (installed, or copied elsewhere) in $XDG_CONFIG_HOME/kelvonar/\n"
-        "               (~/.config/kelvonar/), where the converter looks for it too\n"
-        "  -h, --help   show this text\n"
-        "  --version    show the version\n"
-        "\n"
-        "Exit status: 0 done, 1 the job file could not be written, 2 a usage error or no display\n"
-        "for the dialog.\n");
+std::string prelmatUsage() {
+    return "Usage: prelmat [--defaults] [--job PATH]\n"
+           "Makes the job file thisjob.ini for the converter.\n"
+           "\n"
+           "Without --defaults the dialog opens; its button writes the job file.\n"
+           "\n" +
+           support::programOptionHelp(kOptions, {}) +
+           "\n"
+           "Exit status: 0 done, 1 the job file could not be written, 2 a usage error or no "
+           "display\n"
+           "for the dialog.\n";
 }
 
 }  // namespace jobmaker

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <span>
+#include <string>
 
 #include "arguments.hpp"
 
@@ -23,10 +25,13 @@ struct PrelmatOptions {
     QString screenshotPath;
 };
 
+// The options of prelmat's command line.
+std::span<const support::Option> prelmatOptions();
+
 // The options in arguments (without the program name); throws support::UsageError.
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments);
 
 // The text --help prints.
-QString prelmatUsage();
+std::string prelmatUsage();
 
 }  // namespace jobmaker

@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
-#include <cstdio>
 #include <iostream>
 
 #include "atomicfile.hpp"
@@ -24,22 +23,13 @@ using namespace jobmaker;
 
 namespace {
 
-int reportUsageError(const support::UsageError& error) {
-    return support::reportUsageError(std::cerr, "prelmat", error);
-}
-
 // --defaults: a QCoreApplication only, so no display is ever opened.
 int writeDefaults(int& argc, char** argv, const PrelmatOptions& options) {
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
     const QString path = options.jobPath.isEmpty() ? defaultJobFilePath() : options.jobPath;
-    try {
-        writeJobFile(path, jobFileText(JobSettings{}));
-        std::cout << "prelmat: wrote " << qPrintable(QFileInfo(path).absoluteFilePath()) << '\n';
-    } catch (const support::FileError& error) {
-        std::cerr << "prelmat: " << error.what() << '\n';
-        return support::kExitFailed;
-    }
+    writeJobFile(path, jobFileText(JobSettings{}));
+    std::cout << "prelmat: wrote " << qPrintable(QFileInfo(path).absoluteFilePath()) << '\n';
     return support::kExitDone;
 }
 
@@ -72,55 +62,54 @@ void saveScreenshotWhenShown(Form1& form, const QString& path) {
     poll->start(50);
 }
 
-}  // namespace
+// Whether the dialog is to open: asked for neither --defaults, --help nor --version, with a
+// display (or a platform chosen with -platform).
+bool dialogOpens(const QStringList& arguments) {
+    for (const char* option : {"--defaults", "--help", "-h", "--version"}) {
+        if (arguments.contains(QLatin1String(option))) return false;
+    }
+    return support::displayAvailable() || arguments.contains(u"-platform");
+}
 
-int main(int argc, char** argv) {
+// The arguments of main after the program name.
+QStringList argumentList(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
 
-    if (arguments.contains(u"--defaults") || arguments.contains(u"--help") ||
-        arguments.contains(u"-h") || arguments.contains(u"--version")) {
-        PrelmatOptions options;
-        try {
-            options = parsePrelmatArguments(arguments);
-        } catch (const support::UsageError& error) {
-            return reportUsageError(error);
-        }
-        if (options.help) {
-            std::fputs(qPrintable(prelmatUsage()), stdout);
-            return support::kExitDone;
-        }
-        if (options.version) {
-            std::cout << "prelmat " << KELVONAR_VERSION << '\n';
-            return support::kExitDone;
-        }
-        return writeDefaults(argc, argv, options);
-    }
-    if (!support::displayAvailable() && !arguments.contains(u"-platform")) {
-        // A mistake in the options is named before the missing display.
-        try {
-            parsePrelmatArguments(arguments);
-        } catch (const support::UsageError& error) {
-            return reportUsageError(error);
-        }
-        std::cerr << "prelmat: no display to show the dialog on (DISPLAY is not set); "
-                     "use --defaults to write the default job file without it\n";
-        return support::kExitUsage;
-    }
-
-    // QApplication takes its own options (-platform, -style, ...) out of argv first.
+// Opens the dialog for the job file the command line names, read once QApplication has taken
+// its own options (-platform, -style, ...) out of argv.
+int showDialog(int& argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kProgramTitle));
-    PrelmatOptions options;
-    try {
-        options = parsePrelmatArguments(QApplication::arguments().mid(1));
-    } catch (const support::UsageError& error) {
-        return reportUsageError(error);
-    }
-
+    const PrelmatOptions options = parsePrelmatArguments(QApplication::arguments().mid(1));
     Form1 form(options.jobPath.isEmpty() ? defaultJobFilePath() : options.jobPath);
     form.show();
     if (!options.screenshotPath.isEmpty()) saveScreenshotWhenShown(form, options.screenshotPath);
     return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const QStringList arguments = argumentList(argc, argv);
+    return support::runProgram<PrelmatOptions>(
+        {"prelmat", KELVONAR_VERSION, prelmatUsage,
+         [&](const std::vector<std::string>&) {
+             // The dialog's command line is read once Qt's options are out of it (showDialog);
+             // otherwise a mistake in the options is named before the missing display.
+             return dialogOpens(arguments) ? PrelmatOptions{} : parsePrelmatArguments(arguments);
+         },
+         [&](const PrelmatOptions& options) {
+             if (options.defaults) return writeDefaults(argc, argv, options);
+             if (!dialogOpens(arguments)) {
+                 std::cerr << "prelmat: no display to show the dialog on (DISPLAY is not set); "
+                              "use --defaults to write the default job file without it\n";
+                 return support::kExitUsage;
+             }
+             return showDialog(argc, argv);
+         }},
+        argc, argv);
 }

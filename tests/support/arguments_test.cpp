@@ -14,8 +14,10 @@ using support::UsageError;
 
 namespace {
 
-constexpr support::Option kOptions[] = {
-    {"--gif", true}, {"--info", false}, {"--scale", true}, {"--quiet", false, "-q"}};
+constexpr support::Option kOptions[] = {{"--gif", "FILE", "write a GIF"},
+                                        {"--info", {}, "print the records"},
+                                        {"--scale", "N", "scale by N"},
+                                        {"--quiet", {}, "print less", "-q"}};
 
 struct GoodLine {
     const char* name;
@@ -104,6 +106,76 @@ TEST(Arguments, HelpVersionAndAliasesAreKnownEverywhere) {
     EXPECT_TRUE(parsed.version());
     EXPECT_TRUE(parsed.has("--quiet"));
     EXPECT_FALSE(parsed.has("-q"));
+}
+
+struct HelpCase {
+    const char* name;
+    std::vector<support::Option> options;
+    std::string help;
+};
+
+void PrintTo(const HelpCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class OptionHelp : public testing::TestWithParam<HelpCase> {};
+
+TEST_P(OptionHelp, ListsEachOptionWithItsDescription) {
+    EXPECT_EQ(support::optionHelp(GetParam().options), GetParam().help);
+}
+
+// The description column, and a description that fills a line of kHelpWidth to its last column.
+const std::string kColumn(support::kHelpColumn, ' ');
+const std::string kFullLine =
+    "abcdefghi " + std::string(support::kHelpWidth - kColumn.size() - 10, 'x');
+// Options hold views: the descriptions made here live as long as the test.
+const std::string kFullLineAndMore = kFullLine + " next  words";
+const std::string kLongWord(support::kHelpWidth, 'w');
+const std::string kShortAndLongWord = "x " + kLongWord;
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, OptionHelp,
+    testing::Values(
+        HelpCase{"FlagValueNameAndAlias",
+                 {{"--info", {}, "print the records"}, {"--job", "PATH", "read PATH", "-j"}},
+                 "  --info                print the records\n"
+                 "  -j, --job PATH        read PATH\n"},
+        HelpCase{"WrapsAtTheWidth",
+                 {{"--a", {}, kFullLineAndMore}},
+                 "  --a                   " + kFullLine + "\n" + kColumn + "next words\n"},
+        HelpCase{"WordLongerThanALineStaysWhole",
+                 {{"--a", {}, kShortAndLongWord}},
+                 "  --a                   x\n" + kColumn + kLongWord + "\n"},
+        HelpCase{"LineBreakInTheDescription",
+                 {{"--model", "MODEL", "a: one\nb: two"}},
+                 "  --model MODEL         a: one\n" + kColumn + "b: two\n"},
+        HelpCase{"NamesUpToTwoBeforeTheColumn",
+                 {{"--power-down-ticks", "N", "ticks"}, {"--aspect", "stretch|keep", "shape"}},
+                 "  --power-down-ticks N  ticks\n"
+                 "  --aspect stretch|keep\n" +
+                     kColumn + "shape\n"},
+        HelpCase{"SameDescriptionOneEntry",
+                 {{"--interlace", {}, "interlace or not"},
+                  {"--no-interlace", {}, "interlace or not"},
+                  {"--fit", {}, "interlace or not, chosen"}},
+                 "  --interlace, --no-interlace\n" + kColumn +
+                     "interlace or not\n"
+                     "  --fit                 interlace or not, chosen\n"},
+        HelpCase{"UnlistedLeftOut",
+                 {{.name = "--grab", .valueName = "PNG", .description = "grab", .listed = false},
+                  {"--info", {}, "print"}},
+                 "  --info                print\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OptionHelp, AddsHelpVersionAndTheEndOfOptions) {
+    const support::Option own[] = {{"--info", {}, "print"}};
+    const std::string common =
+        "  --info                print\n"
+        "  -h, --help            show this text\n"
+        "  --version             show the version\n";
+    EXPECT_EQ(support::programOptionHelp(own, {}), common);
+    EXPECT_EQ(support::programOptionHelp(own, "the file"),
+              common + "  --                    end of options: what follows is the file\n");
 }
 
 struct NumberCase {
