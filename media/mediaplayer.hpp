@@ -59,11 +59,6 @@ class MediaPlayer final : public FrameSource {
     // decoding fails for another reason than damaged data.
     const Picture& pictureAt(double t) override;
 
-    // Number of tenths of a second k / 10 (k = 0, 1, ...) that lie before the end.
-    long long tenthCount() const noexcept;
-    // Size of the stream's first picture as stored, before turning and scaling.
-    int sourceWidth() const noexcept;
-    int sourceHeight() const noexcept;
     // The width of the picture as shown (turned upright, pixels of the stream's sample aspect)
     // over its height.
     double shownAspect() const noexcept;
