@@ -579,8 +579,6 @@ MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOp
 }
 
 MediaPlayer::~MediaPlayer() = default;
-MediaPlayer::MediaPlayer(MediaPlayer&&) noexcept = default;
-MediaPlayer& MediaPlayer::operator=(MediaPlayer&&) noexcept = default;
 
 double MediaPlayer::Length() {
     return m_impl->length;

@@ -47,8 +47,6 @@ class MediaPlayer final : public FrameSource {
     // yields no picture.
     MediaPlayer(const std::string& path, int width, int height, MediaOptions options = {});
     ~MediaPlayer() override;
-    MediaPlayer(MediaPlayer&&) noexcept;
-    MediaPlayer& operator=(MediaPlayer&&) noexcept;
     MediaPlayer(const MediaPlayer&) = delete;
     MediaPlayer& operator=(const MediaPlayer&) = delete;
 
