@@ -365,6 +365,18 @@ invert_bytes:
 code_type_flags:
         .db 0x00, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x0E, 0x0F
 
+; stop_past_frame: stops the player when HL is more than kScreenBytes, a byte count that reaches
+; past the frame; otherwise pops HL, which the caller pushed. Destroys F. 70 T-states.
+        .macro stop_past_frame
+        push de
+        ld de,kScreenBytes + 1
+        or a
+        sbc hl,de
+        pop de
+        pop hl
+        jp nc,player_stop
+        .endm
+
 ; Applies one record to the screen buffer. In: DE = the record's header. Out: DE after the
 ; record. Destroys AF, BC, HL. Stops the player on an unknown code type or malformed data.
 decode_record:
@@ -421,13 +433,7 @@ decode_record:
         inc de
         ld l,a
         push hl
-        push de
-        ld de,kScreenBytes + 1
-        or a
-        sbc hl,de
-        pop de
-        pop hl
-        jp nc,player_stop               ; skip count past the frame
+        stop_past_frame                 ; skip count past the frame
 5:      bit kFlagBitRuns,b
         jr z,byte_record
         ; bit-run record: the skipped bytes, then tokens from the first byte after them
@@ -457,13 +463,7 @@ byte_record:
         push hl
         add hl,bc
         jp c,player_stop                ; past 16 bits
-        push de
-        ld de,kScreenBytes + 1
-        or a
-        sbc hl,de
-        pop de
-        pop hl
-        jp nc,player_stop               ; skip count and span past the frame
+        stop_past_frame                 ; skip count and span past the frame
 1:      push bc
         ld bc,kScreen
         add hl,bc
@@ -535,6 +535,36 @@ run_apply:
         pop bc
         jr byte_runs
 
+; apply_collected: applies the byte collected in C, its marker shifted out, to the screen byte at
+; HL and starts the next: HL + 1, C = 1. Destroys A. 31 T-states.
+        .macro apply_collected
+        ld a,c
+        xor (hl)
+        ld (hl),a
+        inc hl
+        ld c,1
+        .endm
+
+; complete_run_byte dark: the first pixels of a run of A pixels (8 or more), 0s or, with dark 1,
+; 1s, complete the byte in C, which is applied; stops the player when the rest of the run would
+; pass the frame's end. Out: B = the pixels left, HL at the next byte, C = 1. Destroys AF.
+        .macro complete_run_byte dark
+        ld b,a
+1:
+        .if \dark
+        scf
+        rl c
+        .else
+        sla c
+        .endif
+        dec b
+        jr nc,1b
+        apply_collected
+        ld a,h
+        cp kRunCheckPage
+        call nc,check_run_end
+        .endm
+
 ; Applies bit-run tokens from the start of the screen byte at HL to the end token.
 ; In: DE = the tokens, HL inside the screen or kScreenEnd. Out: DE after the end token. Destroys
 ; AF, BC, HL. About 290 T-states a literal; a run about 150 plus 24 a pixel up to the next byte
@@ -567,18 +597,7 @@ bit_run_light:
         and 0x3F
         cp 8
         jr c,bit_short
-        ld b,a
-1:      sla c
-        dec b
-        jr nc,1b
-        ld a,c
-        xor (hl)
-        ld (hl),a
-        inc hl
-        ld c,1
-        ld a,h
-        cp kRunCheckPage
-        call nc,check_run_end
+        complete_run_byte 0
         ld a,b
         rrca
         rrca
@@ -637,11 +656,7 @@ bit_literal:
         sla b
         rl c
         jr nc,1f
-        ld a,c
-        xor (hl)
-        ld (hl),a
-        inc hl
-        ld c,1
+        apply_collected
 1:
         .endr
         jp bit_token
@@ -651,19 +666,7 @@ bit_run_dark:
         and 0x3F
         cp 8
         jp c,bit_short
-        ld b,a
-1:      scf
-        rl c
-        dec b
-        jr nc,1b
-        ld a,c
-        xor (hl)
-        ld (hl),a
-        inc hl
-        ld c,1
-        ld a,h
-        cp kRunCheckPage
-        call nc,check_run_end
+        complete_run_byte 1
         ld a,b
         and 7
         push af

@@ -15,18 +15,12 @@
         .equ kScreen, 0x88B8            ; GRAPH_MEM, the graph buffer: the screen buffer
         .equ kApdBuffer, 0x8228         ; APD_BUF, 768 bytes: variables and IM 2 vectors
         .equ kVars, kApdBuffer
-        .equ saved_sp, kVars + kDecoderVarBytes ; 2 bytes: SP at entry
-        .equ kVectorTable, 0x8300       ; 257 bytes of kVectorByte, inside APD_BUF
-        .equ kVectorByte, 0x84
-        .equ kVectorTarget, 0x8484      ; whatever byte the bus gives, the vector points here
         ; The auto power-down saves the screen into APD_BUF, which holds the player's variables:
         ; save_os_state stops its count. The OS's key bytes are not known: restore_os_state
         ; leaves them (see docs/calculator.md).
         .equ kKbdScanCode, 0
         .equ kKbdKey, 0
         .equ kKbdGetKy, 0
-        .equ kTimerStatusPort, 3        ; the TI-82 reads its interrupt status from port 3
-        .equ kFixedInterruptMask, 0x0B  ; ON key, timer and LCD power: port 3 as the OS keeps it
 
         .text
         .globl player_start

@@ -16,10 +16,6 @@
         .equ kScreen, 0x8E29            ; plotSScreen, the graph buffer: the screen buffer
         .equ kSaveScreen, 0x8265        ; saveSScreen, 768 bytes: variables and IM 2 vectors
         .equ kVars, kSaveScreen
-        .equ saved_sp, kVars + kDecoderVarBytes ; 2 bytes: SP at entry
-        .equ kVectorTable, 0x8300       ; 257 bytes of kVectorByte, inside saveSScreen
-        .equ kVectorByte, 0x84
-        .equ kVectorTarget, 0x8484      ; whatever byte the bus gives, the vector points here
         ; The auto power-down saves the screen into saveSScreen, which holds the player's variables:
         ; save_os_state stops its count. The OS's key bytes: ti83asm.inc names apdvar 0x800A,
         ; contrastvar 0x8008 and CURROW 0x800C, the 83 Plus's 0x8449, 0x8447 and 0x844B moved down
@@ -27,8 +23,6 @@
         .equ kKbdScanCode, 0x8000
         .equ kKbdKey, 0x8005
         .equ kKbdGetKy, 0x8006
-        .equ kTimerStatusPort, 3        ; the TI-83 reads its interrupt status from port 3
-        .equ kFixedInterruptMask, 0x0B  ; ON key, timer and LCD power: port 3 as the OS keeps it
 
         .text
         .globl player_entry

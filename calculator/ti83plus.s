@@ -5,6 +5,7 @@
 ; interrupt set-up, finding and reading the AppVars, OS calls, exit); decoder.s holds the player.
 
         .include "probes.s"
+        .include "sizedrecords.s"
 
         .equ kScreen, 0x9340            ; plotSScreen, the graph buffer: the screen buffer
         .equ kBackupScreen, 0x9872      ; appBackUpScreen, 768 bytes: variables and IM 2 vectors
@@ -81,17 +82,7 @@ next_appvar:
         or a
         jr nz,1f
         ex de,hl                        ; in RAM: HL = its size word
-        ld c,(hl)
-        inc hl
-        ld b,(hl)
-        inc hl
-        ex de,hl                        ; DE = the first record
-        ld h,b
-        ld l,c
-        add hl,de
-        ld b,h
-        ld c,l                          ; BC = HL = the end of the records
-        call play_records
+        play_sized_records
         jr 2f
 1:      call play_archived
 2:      ld hl,(appvar_name)

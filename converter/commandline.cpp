@@ -76,7 +76,7 @@ ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
             throw support::UsageError("--to " + *to + " is not after --from " +
                                       parsed.value("--from").value_or("0"));
     }
-    options.jobValues = ParseJobOptions(parsed);
+    options.jobValues = parseJobOptions(parsed);
     options.fit = parsed.has("--fit");
     if (const auto aspect = parsed.value("--aspect")) {
         if (*aspect != "keep" && *aspect != "stretch")

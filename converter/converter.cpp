@@ -88,7 +88,7 @@ void Converter::load(const std::string& FileName) {
         m_paths.jobMayBeMissing &&
         fs::symlink_status(m_paths.job, missing).type() == fs::file_type::not_found;
     m_values = readLoadValues(m_source, report());
-    m_canvas = checkCanvasSize(m_values, m_paths.job);
+    m_canvas = checkJobCanvasSize(m_values, m_paths.job);
     const auto screenWidth = static_cast<std::size_t>(jobkeys::kDeviceWidth.preset);
     const auto screenHeight = static_cast<std::size_t>(jobkeys::kDeviceHeight.preset);
     if (m_canvas.width != screenWidth || m_canvas.height != screenHeight) {
@@ -106,31 +106,31 @@ void Converter::load(const std::string& FileName) {
                                         m_values.DHeight, m_values.WantWhite);
     const int width = playerSide(m_layout.player.width, m_paths.job, "width");
     const int height = playerSide(m_layout.player.height, m_paths.job, "height");
-    auto player = std::make_unique<capture::MediaPlayer>(FileName, width, height, m_media);
+    auto video = std::make_unique<capture::MediaPlayer>(FileName, width, height, m_media);
     if (m_keepAspect) {
         // The picture's shape is known once the video is open: open it again at that size.
-        m_layout.player = capture::keepAspect(m_layout.player, player->shownAspect());
-        player.reset();
-        player = std::make_unique<capture::MediaPlayer>(
+        m_layout.player = capture::keepAspect(m_layout.player, video->shownAspect());
+        video.reset();
+        video = std::make_unique<capture::MediaPlayer>(
             FileName, playerSide(m_layout.player.width, m_paths.job, "width"),
             playerSide(m_layout.player.height, m_paths.job, "height"), m_media);
     }
-    if (const std::string turn = player->turnName(); !turn.empty()) m_observer.videoTurned(turn);
-    if (!(player->Length() >= m_stretch.frameTime(0))) {
+    if (const std::string turn = video->turnName(); !turn.empty()) m_observer.videoTurned(turn);
+    if (!(video->Length() >= m_stretch.frameTime(0))) {
         char length[64];
-        std::snprintf(length, sizeof length, "%.3f", player->Length());
+        std::snprintf(length, sizeof length, "%.3f", video->Length());
         throw support::UsageError("--from " + plainNumber(m_stretch.frameTime(0)) +
                                   " s lies past the end of " + FileName + ", which is " + length +
                                   " s long");
     }
-    m_player = std::move(player);
+    m_video = std::move(video);
 }
 
 Statistics Converter::DoConvert() {
     m_settings = readConvertSettings(m_source, report());
     capture::SetPreviewLayout(m_layout, m_settings.WantPreview);
     m_observer.conversionStarted(m_settings, m_layout);
-    if (m_stretch.from > 0) m_player->seek(m_stretch.frameTime(0));
+    if (m_stretch.from > 0) m_video->seek(m_stretch.frameTime(0));
     Statistics statistics;
     m_statistics = &statistics;
     const TIFunctions::BitString output =
@@ -141,7 +141,8 @@ Statistics Converter::DoConvert() {
         // The values that decide whether frames may differ from their canvases, for a check.
         const std::string job = "[media]\r\nquality=" + plainNumber(m_settings.Quality) +
                                 "\r\ninterlace=" + plainNumber(m_settings.WantInterlace) + "\r\n";
-        support::writeFileAtomic(joinPath(*m_paths.dumpFolder, "canvases.ini"), job);
+        support::writeFileAtomic(joinPath(*m_paths.dumpFolder, std::string(player::kCanvasJobFile)),
+                                 job);
     }
     capture::SaveToFile(m_paths.output, output);
     return statistics;
@@ -161,12 +162,12 @@ TIFunctions::BitString Converter::fitAndConvert() {
     whole.Quality = kFitSteps[0].Quality;
     whole.WantInterlace = kFitSteps[0].WantInterlace;
     whole.WantDebug = 0;
-    m_canvasMode = CanvasMode::Capture;
+    m_capturing = true;
     DryxConvert(whole, m_canvas.width, m_canvas.height, *this, m_stretch);
     const bool stopped = m_stop;
-    m_canvasMode = CanvasMode::Sample;
+    m_capturing = false;
 
-    const FitResult fit = FindFit(m_canvases, m_settings, m_canvas.width, m_canvas.height);
+    const FitResult fit = findFit(m_canvases, m_settings, m_canvas.width, m_canvas.height);
     const std::size_t chosen = fit.step.value_or(kFitSteps.size() - 1);
     m_settings.Quality = kFitSteps[chosen].Quality;
     m_settings.WantInterlace = kFitSteps[chosen].WantInterlace;
@@ -188,37 +189,28 @@ TIFunctions::BitString Converter::fitAndConvert() {
     }
     m_observer.fitChosen(options + " --seed " + std::to_string(m_seed), fit.bytes);
 
-    m_canvasMode = CanvasMode::Replay;
-    m_replayed = 0;
     TIFunctions::BitString output =
-        DryxConvert(m_settings, m_canvas.width, m_canvas.height, *this, m_stretch);
-    m_canvasMode = CanvasMode::Sample;
+        replayCanvases(m_settings, m_canvas.width, m_canvas.height, m_canvases, *this, m_stretch);
     if (stopped) m_stop = true;
     return output;
 }
 
 double Converter::Length() {
-    if (m_canvasMode == CanvasMode::Replay) {
-        return m_replayed < m_canvases.size() ? std::numeric_limits<double>::infinity()
-                                              : -std::numeric_limits<double>::infinity();
-    }
-    return m_player->Length();
+    return m_video->Length();
 }
 
 TIFunctions::BitString Converter::getCanvas(double t, double Brightness, double Contrast,
                                             double WantDither) {
-    if (m_canvasMode == CanvasMode::Replay) return m_canvases[m_replayed++];
-    const capture::Picture& picture = m_player->pictureAt(t);
+    const capture::Picture& picture = m_video->pictureAt(t);
     m_observer.pictureSampled(m_sampled++, picture);
     m_surface = capture::composeSurface(m_layout, &picture);
     TIFunctions::BitString canvas =
         capture::getCanvas(m_surface, Brightness, Contrast, WantDither, m_random);
-    if (m_canvasMode == CanvasMode::Capture) m_canvases.push_back(canvas);
+    if (m_capturing) m_canvases.push_back(canvas);
     return canvas;
 }
 
 void Converter::canvasTaken(std::size_t k, const TIFunctions::BitString& canvas) {
-    if (m_canvasMode == CanvasMode::Replay) return;  // taken and written in the capture
     m_observer.canvasTaken(k, canvas);
     if (!m_paths.dumpFolder) return;
     const std::string path = joinPath(*m_paths.dumpFolder, TIFunctions::ToDecimal8(k) + ".pbm");
@@ -251,7 +243,7 @@ void Converter::saveDebugImage(std::size_t k) {
 }
 
 void Converter::frameDone(const FrameReport& report) {
-    if (m_canvasMode == CanvasMode::Capture) return;  // the counts of a try, not of the run
+    if (m_capturing) return;  // the counts of the capture, not of the run
     if (m_statistics != nullptr) *m_statistics = report.statistics;
     static const capture::Picture kNoPreview;
     m_observer.frameDone(report, m_settings.WantPreview ? m_preview : kNoPreview,

@@ -126,7 +126,7 @@ class Converter final : public FrameLoopHost {
     CanvasSize m_canvas;
     ConvertSettings m_settings;
     capture::Layout m_layout;
-    std::unique_ptr<capture::FrameSource> m_player;
+    std::unique_ptr<capture::FrameSource> m_video;
     Stretch m_stretch;
     capture::Surface m_surface;
     capture::Picture m_preview;
@@ -137,10 +137,8 @@ class Converter final : public FrameLoopHost {
     bool m_fit = false;
     bool m_keepAspect = false;
     capture::MediaOptions m_media;
-    // Capture keeps every canvas; Replay hands them to the frame loop again instead of the video.
-    enum class CanvasMode { Sample, Capture, Replay } m_canvasMode = CanvasMode::Sample;
+    bool m_capturing = false;  // --fit's first pass: every canvas is kept for the tries
     std::vector<TIFunctions::BitString> m_canvases;
-    std::size_t m_replayed = 0;
 };
 
 }  // namespace conversion

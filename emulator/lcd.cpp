@@ -31,33 +31,17 @@ void Lcd::writeCommand(std::uint8_t value, std::uint64_t now) {
         // Columns past the last one of the word size wrap like the cursor does.
         m_column = (value & 0x1F) % columns();
     } else {
-        switch (value) {
-            case 0x00:
-                m_eightBit = false;
-                break;
-            case 0x01:
-                m_eightBit = true;
-                break;
-            case 0x02:
-                m_displayOn = false;
-                break;
-            case 0x03:
-                m_displayOn = true;
-                break;
-            case 0x04:
-                m_step = Step::RowUp;
-                break;
-            case 0x05:
-                m_step = Step::RowDown;
-                break;
-            case 0x06:
-                m_step = Step::ColumnLeft;
-                break;
-            case 0x07:
-                m_step = Step::ColumnRight;
-                break;
-            default:
-                break;  // test modes and the op-amp settings change nothing seen here
+        // Commands 0 to 7, in pairs: word size 6 or 8 bits, display off or on, then the four
+        // directions the cursor steps in. The rest (test modes, op-amp settings) change nothing
+        // seen here.
+        static constexpr Step kSteps[] = {Step::RowUp, Step::RowDown, Step::ColumnLeft,
+                                          Step::ColumnRight};
+        if (value < 0x02) {
+            m_eightBit = value == 0x01;
+        } else if (value < 0x04) {
+            m_displayOn = value == 0x03;
+        } else if (value < 0x08) {
+            m_step = kSteps[value - 0x04];
         }
         m_column %= columns();
     }

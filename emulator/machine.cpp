@@ -87,25 +87,10 @@ std::string hex2(unsigned value) {
 }
 
 Z80_REG_T z80Register(Register r) {
-    switch (r) {
-        case Register::AF:
-            return regAF;
-        case Register::BC:
-            return regBC;
-        case Register::DE:
-            return regDE;
-        case Register::HL:
-            return regHL;
-        case Register::IX:
-            return regIX;
-        case Register::IY:
-            return regIY;
-        case Register::SP:
-            return regSP;
-        case Register::PC:
-            return regPC;
-    }
-    return regPC;
+    // In the order of Register.
+    static constexpr Z80_REG_T kRegisters[] = {regAF, regBC, regDE, regHL,
+                                               regIX, regIY, regSP, regPC};
+    return kRegisters[static_cast<std::size_t>(r)];
 }
 
 }  // namespace

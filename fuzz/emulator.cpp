@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "calcprograms.hpp"
 #include "check.hpp"
 #include "framedecoder.hpp"
-#include "players.hpp"
 #include "symbols.hpp"
 #include "variables.hpp"
 
@@ -39,7 +39,7 @@ constexpr Area kWritable[] = {
     {0x9872, 768},        {emulator::kStackLimit, 0x200}};
 constexpr std::size_t kMaxRecord = 1 + 768 * 3;
 
-struct Player {
+struct CalcProgram {
     std::vector<std::uint8_t> program;  // the Asm( program's content, its AppVar table to follow
     std::uint16_t frameBegin = 0;
     std::uint16_t frameShown = 0;
@@ -47,14 +47,14 @@ struct Player {
     std::vector<std::uint16_t> patched;  // the code bytes the player patches as it decodes
 };
 
-const Player& player() {
-    static const Player instance = [] {
-        Player p;
-        const auto code = pack::builtPlayer(pack::Model::Ti83Plus);
+const CalcProgram& calcProgram() {
+    static const CalcProgram instance = [] {
+        CalcProgram p;
+        const auto code = pack::builtProgram(pack::Model::Ti83Plus);
         fuzz::require(!code.empty(), "the build holds the 83 Plus player");
         p.program = {0xBB, 0x6D};
         p.program.insert(p.program.end(), code.begin(), code.end());
-        const auto symbols = emulator::Symbols::read(KELVONAR_PLAYER_SYM);
+        const auto symbols = emulator::Symbols::read(KELVONAR_PROGRAM_SYM);
         p.frameBegin = symbols.at("frame_begin");
         p.frameShown = symbols.at("frame_shown");
         p.frameWaited = symbols.at("frame_waited");
@@ -76,7 +76,7 @@ std::vector<std::uint8_t> ramImage(const emulator::Machine& machine) {
 
 bool writable(std::size_t address, std::uint16_t window) {
     if (address >= window && address < window + kMaxRecord) return true;
-    const auto& patched = player().patched;
+    const auto& patched = calcProgram().patched;
     if (std::find(patched.begin(), patched.end(), address) != patched.end()) return true;
     return std::any_of(std::begin(kWritable), std::end(kWritable), [&](const Area& area) {
         return address >= area.begin && address < area.begin + area.size;
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The program names the AppVars holding the records; an archived AppVar may lie before them.
-    const Player& p = player();
+    const CalcProgram& p = calcProgram();
     std::vector<std::span<const std::uint8_t>> pieces = {records};
     if (split && !ends.empty() && ends.front() < records.size())
         pieces = {records.first(ends.front()), records.subspan(ends.front())};

@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         values = conversion::readLoadValues(jobPath());
         settings = conversion::readConvertSettings(jobPath());
-        canvas = conversion::checkCanvasSize(values, jobPath());
+        canvas = conversion::checkJobCanvasSize(values, jobPath());
     } catch (const support::FileError&) {
         fuzz::require(size == 0, "only an empty job file cannot be read");
         return 0;

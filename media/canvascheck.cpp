@@ -18,11 +18,6 @@
 
 namespace player {
 
-CanvasError::CanvasError(std::string path, std::string reason)
-    : std::runtime_error(support::shownPath(path) + ": " + reason),
-      m_path(std::move(path)),
-      m_reason(std::move(reason)) {}
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -75,7 +70,9 @@ class PbmScanner {
     }
 
   private:
-    [[noreturn]] void fail(const std::string& reason) const { throw CanvasError(m_path, reason); }
+    [[noreturn]] void fail(const std::string& reason) const {
+        throw support::FileError(m_path, reason);
+    }
 
     static std::size_t rowBytes(int width) { return (static_cast<std::size_t>(width) + 7) / 8; }
     static bool isSpace(char c) {
@@ -169,17 +166,17 @@ Canvas parsePbm(std::string_view data, const std::string& path) {
 
 Canvas readPbm(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file) throw CanvasError(path, std::strerror(errno));
+    if (!file) throw support::FileError(path, std::strerror(errno));
     std::error_code error;
     const std::uintmax_t size = fs::file_size(path, error);
     if (!error && size > kMaxPbmBytes) {
-        throw CanvasError(path, "the file is " + std::to_string(size) +
-                                    " bytes; a canvas may have at most 64 MiB (" +
-                                    std::to_string(kMaxPbmBytes) + " bytes)");
+        throw support::FileError(path, "the file is " + std::to_string(size) +
+                                           " bytes; a canvas may have at most 64 MiB (" +
+                                           std::to_string(kMaxPbmBytes) + " bytes)");
     }
     std::ostringstream data;
     data << file.rdbuf();
-    if (file.bad()) throw CanvasError(path, "cannot be read");
+    if (file.bad()) throw support::FileError(path, "cannot be read");
     return parsePbm(data.str(), path);
 }
 
@@ -211,7 +208,8 @@ CanvasCheck::CanvasCheck(const std::string& folder, std::size_t frames, ScreenSi
     : m_size(size) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        throw CanvasError(folder, fs::exists(folder, error) ? "not a folder" : "no such folder");
+        throw support::FileError(folder,
+                                 fs::exists(folder, error) ? "not a folder" : "no such folder");
     }
     std::set<std::size_t> numbers;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -227,9 +225,9 @@ CanvasCheck::CanvasCheck(const std::string& folder, std::size_t frames, ScreenSi
         std::size_t missing = 0;
         while (numbers.count(missing) != 0)
             ++missing;
-        throw CanvasError(folder, "no canvas " + TIFunctions::ToDecimal8(missing) +
-                                      ".pbm, though the canvases are numbered up to " +
-                                      TIFunctions::ToDecimal8(*numbers.rbegin()));
+        throw support::FileError(folder, "no canvas " + TIFunctions::ToDecimal8(missing) +
+                                             ".pbm, though the canvases are numbered up to " +
+                                             TIFunctions::ToDecimal8(*numbers.rbegin()));
     }
     m_report.compared = std::min(m_report.records, m_report.canvases);
 }
@@ -241,10 +239,11 @@ void CanvasCheck::add(const TIFunctions::BitString& screen) {
         (fs::path(m_report.folder) / (TIFunctions::ToDecimal8(k) + ".pbm")).string();
     const Canvas canvas = readPbm(path);
     if (canvas.width != m_size.width || canvas.height != m_size.height) {
-        throw CanvasError(path, "the canvas is " + std::to_string(canvas.width) + " x " +
-                                    std::to_string(canvas.height) + " pixels, the screen " +
-                                    std::to_string(m_size.width) + " x " +
-                                    std::to_string(m_size.height) + " (see --width and --height)");
+        throw support::FileError(path, "the canvas is " + std::to_string(canvas.width) + " x " +
+                                           std::to_string(canvas.height) + " pixels, the screen " +
+                                           std::to_string(m_size.width) + " x " +
+                                           std::to_string(m_size.height) +
+                                           " (see --width and --height)");
     }
     const auto shown = screen.bytes();
     const auto picture = canvas.bits.bytes();
@@ -267,31 +266,12 @@ void CanvasCheck::add(const TIFunctions::BitString& screen) {
     }
 }
 
-CheckReport checkCanvases(const FrameRecords& records, const std::string& folder) {
-    CanvasCheck check(folder, records.frames(), records.size());
-    TIFunctions::RecordDecoder decoder = records.decoder();
-    while (decoder.count() < check.report().compared && decoder.next())
-        check.add(decoder.screen());
-    return check.report();
-}
-
-CheckReport checkCanvases(const Animation& animation, const std::string& folder) {
-    CanvasCheck check(folder, animation.records.size(), animation.size);
-    for (const TIFunctions::Record& record : animation.records)
-        check.add(record.screen);
-    return check.report();
-}
-
 std::optional<bool> recordedLossy(const std::string& folder) {
     const std::string path = (fs::path(folder) / kCanvasJobFile).string();
     std::error_code error;
     if (!fs::exists(path, error)) return std::nullopt;
-    try {
-        return INIfiles::ReadININumber(path, "media", "quality") != 0 ||
-               INIfiles::ReadININumber(path, "media", "interlace") != 0;
-    } catch (const support::FileError& failure) {
-        throw CanvasError(path, failure.reason());
-    }
+    return INIfiles::ReadININumber(path, "media", "quality") != 0 ||
+           INIfiles::ReadININumber(path, "media", "interlace") != 0;
 }
 
 bool checkIsLossy(const std::string& folder, bool lossyOption) {

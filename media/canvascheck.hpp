@@ -4,28 +4,15 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "animation.hpp"
 #include "bitstring.hpp"
+#include "fileerror.hpp"
 
 namespace player {
-
-// A canvas file or folder that cannot be read or does not fit the screen; carries the path.
-class CanvasError : public std::runtime_error {
-  public:
-    CanvasError(std::string path, std::string reason);
-
-    const std::string& path() const noexcept { return m_path; }
-    const std::string& reason() const noexcept { return m_reason; }
-
-  private:
-    std::string m_path;
-    std::string m_reason;
-};
 
 // A black-and-white picture: 1 dark, 0 light, rows from the top.
 struct Canvas {
@@ -35,9 +22,9 @@ struct Canvas {
 };
 
 // The picture of a PBM file, binary (P4) or plain (P1). path only names it in errors. Throws
-// CanvasError.
+// support::FileError.
 Canvas parsePbm(std::string_view data, const std::string& path);
-// parsePbm of the file at path. Throws CanvasError.
+// parsePbm of the file at path. Throws support::FileError.
 Canvas readPbm(const std::string& path);
 // Writes canvas as a binary PBM file (P4): width x height, a "1" bit is a dark pixel, each row
 // padded to whole bytes. Throws support::FileError.
@@ -70,12 +57,12 @@ struct CheckReport {
 class CanvasCheck {
   public:
     // A check of frames screens of the given size against folder/NNNNNNNN.pbm (the frame number in
-    // 8 digits), as written by the converter's canvas dump. Throws CanvasError when the folder
-    // cannot be listed or a canvas is missing in the numbering.
+    // 8 digits), as written by the converter's canvas dump. Throws support::FileError when the
+    // folder cannot be listed or a canvas is missing in the numbering.
     CanvasCheck(const std::string& folder, std::size_t frames, ScreenSize size);
 
-    // Compares the next frame's screen with its canvas, when there is one. Throws CanvasError
-    // when the canvas cannot be read or has another size than the screen.
+    // Compares the next frame's screen with its canvas, when there is one. Throws
+    // support::FileError when the canvas cannot be read or has another size than the screen.
     void add(const TIFunctions::BitString& screen);
     // The outcome so far; complete once every frame, or report().compared of them, is added.
     const CheckReport& report() const noexcept { return m_report; }
@@ -86,17 +73,12 @@ class CanvasCheck {
     std::size_t m_next = 0;
 };
 
-// A CanvasCheck of every frame of records, decoded one at a time. Throws CanvasError.
-CheckReport checkCanvases(const FrameRecords& records, const std::string& folder);
-// A CanvasCheck of the screens of animation. Throws CanvasError.
-CheckReport checkCanvases(const Animation& animation, const std::string& folder);
-
 // The file the converter writes beside its canvases: the job values the run used.
 inline constexpr std::string_view kCanvasJobFile = "canvases.ini";
 
 // Whether the canvases of folder were converted with Quality or interlacing, so that frames may
 // differ from them, as folder/canvases.ini says; nothing when the folder has no such file.
-// Throws CanvasError when it cannot be read.
+// Throws support::FileError when it cannot be read.
 std::optional<bool> recordedLossy(const std::string& folder);
 
 // The rule --check judges by: lossy when the option says so, else as the folder records it

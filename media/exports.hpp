@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <span>
 #include <string>
 
 #include "animation.hpp"
@@ -22,30 +21,18 @@ class FrameSink {
     virtual void finish() = 0;
 };
 
-// A GIF export to path as writeGif writes it, fed a frame at a time. Throws support::FileError.
+// A GIF export to path, fed a frame at a time: an animated GIF that loops forever, ten frames a
+// second, dark pixels black on the light grey. Throws support::FileError.
 std::unique_ptr<FrameSink> openGif(const std::string& path, const PictureGeometry& geometry);
-// An MP4 export to path as writeMp4 writes it, fed a frame at a time. Throws support::FileError.
+// An MP4 export to path, fed a frame at a time: H.264, or MPEG-4 Part 2 when no H.264 encoder is
+// at hand, ten frames a second. A picture of odd width or height gets one light column or row
+// more, as the video's colour format needs even sides. Throws support::FileError.
 std::unique_ptr<FrameSink> openMp4(const std::string& path, const PictureGeometry& geometry);
-// The PNG pictures writePngFrames writes, fed a frame at a time. Throws support::FileError.
+// PNG pictures fed a frame at a time: screen k as folder/NNNNNNNN.png, k in 8 digits from
+// 00000000, the folder made when needed; each file replaces an older one only once it is
+// complete. Throws support::FileError.
 std::unique_ptr<FrameSink> openPngFrames(const std::string& folder,
                                          const PictureGeometry& geometry);
-
-// Writes screens as an animated GIF that loops forever, ten frames a second, dark pixels black
-// on the light grey. The file appears only once it is complete. Throws support::FileError.
-void writeGif(const std::string& path, std::span<const TIFunctions::BitString> screens,
-              const PictureGeometry& geometry);
-
-// Writes screens as an MP4 video (H.264, or MPEG-4 Part 2 when no H.264 encoder is at hand), ten
-// frames a second. A picture of odd width or height gets one light column or row more, as the
-// video's colour format needs even sides. The file appears only once it is complete. Throws
-// support::FileError.
-void writeMp4(const std::string& path, std::span<const TIFunctions::BitString> screens,
-              const PictureGeometry& geometry);
-
-// Writes screen k as folder/NNNNNNNN.png, k in 8 digits from 00000000, creating the folder when
-// needed; each file replaces an older one only once it is complete. Throws support::FileError.
-void writePngFrames(const std::string& folder, std::span<const TIFunctions::BitString> screens,
-                    const PictureGeometry& geometry);
 
 // Lets the media libraries print only errors.
 void quietMediaLog();

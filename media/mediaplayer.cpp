@@ -157,8 +157,6 @@ struct MediaPlayer::Impl {
 
     long long tenths = 0;
     double length = 0;
-    int sourceWidth = 0;
-    int sourceHeight = 0;
 
     // The deinterlacer (FFmpeg's bwdif, one frame per frame), made for the first frame's size.
     GraphPtr graph;
@@ -573,18 +571,14 @@ MediaPlayer::MediaPlayer(const std::string& path, int width, int height, MediaOp
     }
 
     impl.start();
-    impl.sourceWidth = impl.current->width;
-    impl.sourceHeight = impl.current->height;
     const AVRational sample = av_guess_sample_aspect_ratio(
         impl.format.get(), impl.format->streams[impl.streamIndex], impl.current.get());
-    double aspect = static_cast<double>(impl.sourceWidth) / impl.sourceHeight;
+    double aspect = static_cast<double>(impl.current->width) / impl.current->height;
     if (sample.num > 0 && sample.den > 0) aspect *= av_q2d(sample);
     impl.shownAspect = impl.turn.swap ? 1 / aspect : aspect;
 }
 
 MediaPlayer::~MediaPlayer() = default;
-MediaPlayer::MediaPlayer(MediaPlayer&&) noexcept = default;
-MediaPlayer& MediaPlayer::operator=(MediaPlayer&&) noexcept = default;
 
 double MediaPlayer::Length() {
     return m_impl->length;
@@ -592,16 +586,6 @@ double MediaPlayer::Length() {
 
 double MediaPlayer::shownAspect() const noexcept {
     return m_impl->shownAspect;
-}
-
-long long MediaPlayer::tenthCount() const noexcept {
-    return m_impl->tenths;
-}
-int MediaPlayer::sourceWidth() const noexcept {
-    return m_impl->sourceWidth;
-}
-int MediaPlayer::sourceHeight() const noexcept {
-    return m_impl->sourceHeight;
 }
 
 std::string MediaPlayer::turnName() const {

@@ -47,8 +47,6 @@ class MediaPlayer final : public FrameSource {
     // yields no picture.
     MediaPlayer(const std::string& path, int width, int height, MediaOptions options = {});
     ~MediaPlayer() override;
-    MediaPlayer(MediaPlayer&&) noexcept;
-    MediaPlayer& operator=(MediaPlayer&&) noexcept;
     MediaPlayer(const MediaPlayer&) = delete;
     MediaPlayer& operator=(const MediaPlayer&) = delete;
 
@@ -59,11 +57,6 @@ class MediaPlayer final : public FrameSource {
     // decoding fails for another reason than damaged data.
     const Picture& pictureAt(double t) override;
 
-    // Number of tenths of a second k / 10 (k = 0, 1, ...) that lie before the end.
-    long long tenthCount() const noexcept;
-    // Size of the stream's first picture as stored, before turning and scaling.
-    int sourceWidth() const noexcept;
-    int sourceHeight() const noexcept;
     // The width of the picture as shown (turned upright, pixels of the stream's sample aspect)
     // over its height.
     double shownAspect() const noexcept;

@@ -43,12 +43,4 @@ std::unique_ptr<FrameSink> openPngFrames(const std::string& folder,
     return std::make_unique<PngFramesWriter>(folder, geometry);
 }
 
-void writePngFrames(const std::string& folder, std::span<const TIFunctions::BitString> screens,
-                    const PictureGeometry& geometry) {
-    const auto writer = openPngFrames(folder, geometry);
-    for (const TIFunctions::BitString& screen : screens)
-        writer->add(screen);
-    writer->finish();
-}
-
 }  // namespace player

@@ -76,8 +76,10 @@ class VideoEncoder {
         m_frame->pts = m_nextPts++;
         encode(m_frame.get());
     }
-    // Drains the encoder, ends the file and moves it into place.
+    // Drains the encoder, ends the file and moves it into place. A file without frames is an
+    // error and is not kept.
     void finish() {
+        if (m_nextPts == 0) fail("there are no frames to write", 0);
         encode(nullptr);
         check(av_write_trailer(m_output.get()), "cannot end the file");
         check(avio_closep(&m_output->pb), "cannot close the file");
@@ -120,16 +122,10 @@ std::uint32_t argb(const Rgb& colour) {
            static_cast<std::uint32_t>(colour.green) << 8 | colour.blue;
 }
 
-// Ends an export that has frames; one without frames is an error and leaves no file.
-void requireFrames(const std::string& path, std::size_t frames) {
-    if (frames == 0) throw support::FileError(path, "there are no frames to write");
-}
-
 class GifWriter : public FrameSink {
   public:
     GifWriter(const std::string& path, const PictureGeometry& geometry)
-        : m_path(path),
-          m_geometry(geometry),
+        : m_geometry(geometry),
           m_encoder(path, "gif", avcodec_find_encoder(AV_CODEC_ID_GIF), AV_PIX_FMT_PAL8,
                     geometry.width(), geometry.height(), {}) {}
 
@@ -142,18 +138,12 @@ class GifWriter : public FrameSink {
         palette[1] = argb(kDarkColour);
         rasterise(screen, m_geometry, frame->data[0], static_cast<std::size_t>(frame->linesize[0]));
         m_encoder.send();
-        ++m_frames;
     }
-    void finish() override {
-        requireFrames(m_path, m_frames);
-        m_encoder.finish();
-    }
+    void finish() override { m_encoder.finish(); }
 
   private:
-    std::string m_path;
     PictureGeometry m_geometry;
     VideoEncoder m_encoder;
-    std::size_t m_frames = 0;
 };
 
 const AVCodec* mp4Codec() {
@@ -164,8 +154,7 @@ const AVCodec* mp4Codec() {
 class Mp4Writer : public FrameSink {
   public:
     Mp4Writer(const std::string& path, const PictureGeometry& geometry)
-        : m_path(path),
-          m_geometry(geometry),
+        : m_geometry(geometry),
           m_width(geometry.width() + geometry.width() % 2),
           m_height(geometry.height() + geometry.height() % 2),
           m_encoder(path, "mp4", mp4Codec(), AV_PIX_FMT_YUV420P, m_width, m_height,
@@ -206,15 +195,10 @@ class Mp4Writer : public FrameSink {
         const int sourceStride[1] = {3 * m_width};
         sws_scale(m_scaler.get(), source, sourceStride, 0, m_height, frame->data, frame->linesize);
         m_encoder.send();
-        ++m_frames;
     }
-    void finish() override {
-        requireFrames(m_path, m_frames);
-        m_encoder.finish();
-    }
+    void finish() override { m_encoder.finish(); }
 
   private:
-    std::string m_path;
     PictureGeometry m_geometry;
     int m_width;
     int m_height;
@@ -222,7 +206,6 @@ class Mp4Writer : public FrameSink {
     av::ScalerPtr m_scaler;
     std::vector<std::uint8_t> m_pixels;
     std::vector<std::uint8_t> m_rgb;
-    std::size_t m_frames = 0;
 };
 
 }  // namespace
@@ -233,24 +216,6 @@ std::unique_ptr<FrameSink> openGif(const std::string& path, const PictureGeometr
 
 std::unique_ptr<FrameSink> openMp4(const std::string& path, const PictureGeometry& geometry) {
     return std::make_unique<Mp4Writer>(path, geometry);
-}
-
-void writeAll(FrameSink& sink, std::span<const TIFunctions::BitString> screens) {
-    for (const TIFunctions::BitString& screen : screens)
-        sink.add(screen);
-    sink.finish();
-}
-
-void writeGif(const std::string& path, std::span<const TIFunctions::BitString> screens,
-              const PictureGeometry& geometry) {
-    requireFrames(path, screens.size());
-    writeAll(*openGif(path, geometry), screens);
-}
-
-void writeMp4(const std::string& path, std::span<const TIFunctions::BitString> screens,
-              const PictureGeometry& geometry) {
-    requireFrames(path, screens.size());
-    writeAll(*openMp4(path, geometry), screens);
 }
 
 }  // namespace player

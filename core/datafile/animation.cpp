@@ -8,10 +8,7 @@
 namespace player {
 
 AnimationError::AnimationError(std::string path, const TIFunctions::RecordError& cause)
-    : std::runtime_error(support::shownPath(path) + ": " + cause.what()),
-      m_path(std::move(path)),
-      m_record(cause.record()),
-      m_offset(cause.offset()) {}
+    : support::FileError(std::move(path), cause.what()) {}
 
 namespace {
 
@@ -70,27 +67,6 @@ const TIFunctions::BitString& FrameCursor::screen(std::size_t k) {
     while (m_decoder.count() < k + 1)
         m_decoder.next();
     return m_decoder.screen();
-}
-
-std::vector<TIFunctions::BitString> Animation::screens() const {
-    std::vector<TIFunctions::BitString> result;
-    result.reserve(records.size());
-    for (const TIFunctions::Record& record : records)
-        result.push_back(record.screen);
-    return result;
-}
-
-Animation decodeAnimation(std::string path, std::vector<std::uint8_t> bytes, ScreenSize size) {
-    Animation animation;
-    animation.path = std::move(path);
-    animation.size = size;
-    animation.bytes = std::move(bytes);
-    try {
-        animation.records = TIFunctions::decodeRecords(animation.bytes, size.pixels());
-    } catch (const TIFunctions::RecordError& error) {
-        throw AnimationError(animation.path, error);
-    }
-    return animation;
 }
 
 }  // namespace player

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "bitstring.hpp"
+#include "fileerror.hpp"
 #include "framedecoder.hpp"
 
 namespace player {
@@ -16,20 +16,9 @@ inline constexpr int kFramesPerSecond = 10;
 
 // Frame records that do not decode on the given screen; what() names the file, the record and
 // the byte offset.
-class AnimationError : public std::runtime_error {
+class AnimationError : public support::FileError {
   public:
     AnimationError(std::string path, const TIFunctions::RecordError& cause);
-
-    const std::string& path() const noexcept { return m_path; }
-    // Number of the faulty record, from 0.
-    std::size_t record() const noexcept { return m_record; }
-    // Byte offset of the fault within the file's bytes.
-    std::size_t offset() const noexcept { return m_offset; }
-
-  private:
-    std::string m_path;
-    std::size_t m_record;
-    std::size_t m_offset;
 };
 
 // The calculator screen the records are decoded for.
@@ -57,10 +46,7 @@ class FrameRecords {
     FrameRecords(std::string path, std::vector<std::uint8_t> bytes, ScreenSize size,
                  std::size_t keyBytes = kKeyScreenBytes);
 
-    const std::string& path() const noexcept { return m_path; }
     ScreenSize size() const noexcept { return m_size; }
-    // The bytes of the data lines.
-    const std::vector<std::uint8_t>& bytes() const noexcept { return m_bytes; }
     // Number of records, one per frame.
     std::size_t frames() const noexcept { return m_frames; }
     // A decoder at the first record.
@@ -97,20 +83,5 @@ class FrameCursor {
     const FrameRecords* m_records;
     TIFunctions::RecordDecoder m_decoder;
 };
-
-// A data file and its decoded frame records, every screen kept: for small files only (FrameRecords
-// keeps a few).
-struct Animation {
-    std::string path;
-    ScreenSize size;
-    std::vector<std::uint8_t> bytes;           // the bytes of the data lines
-    std::vector<TIFunctions::Record> records;  // one per frame, each with the screen after it
-
-    // The screen after each record, in frame order.
-    std::vector<TIFunctions::BitString> screens() const;
-};
-
-// Decodes bytes as frame records for a screen of the given size. Throws AnimationError.
-Animation decodeAnimation(std::string path, std::vector<std::uint8_t> bytes, ScreenSize size);
 
 }  // namespace player

@@ -2,7 +2,6 @@
 
 #include <iomanip>
 #include <ostream>
-#include <sstream>
 
 #include "tifunctions.hpp"
 
@@ -12,13 +11,6 @@ void CodeTypeCounts::add(const TIFunctions::RecordHeader& record) {
     ++counts.at(static_cast<std::size_t>(record.codeType))[record.difference ? 1 : 0];
     ++(record.difference ? differenceFrames : keyFrames);
     bytes += record.size;
-}
-
-CodeTypeCounts countCodeTypes(std::span<const TIFunctions::Record> records) {
-    CodeTypeCounts counts;
-    for (const TIFunctions::Record& record : records)
-        counts.add({record.offset, record.size, record.difference, record.codeType});
-    return counts;
 }
 
 RecordTable::RecordTable(std::ostream& out) : m_out(out) {
@@ -39,15 +31,6 @@ void RecordTable::finish() {
           << " difference\n";
     m_out << "key / difference frames per code type:\n";
     m_out << TIFunctions::codeTypePanel(m_counts.counts);
-}
-
-std::string recordTable(std::span<const TIFunctions::Record> records) {
-    std::ostringstream text;
-    RecordTable table(text);
-    for (const TIFunctions::Record& record : records)
-        table.add({record.offset, record.size, record.difference, record.codeType});
-    table.finish();
-    return text.str();
 }
 
 }  // namespace player

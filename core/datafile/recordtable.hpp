@@ -2,8 +2,6 @@
 
 #include <cstddef>
 #include <iosfwd>
-#include <span>
-#include <string>
 
 #include "framedecoder.hpp"
 #include "tifunctions.hpp"
@@ -22,9 +20,6 @@ struct CodeTypeCounts {
     void add(const TIFunctions::RecordHeader& record);
 };
 
-// The counts of records.
-CodeTypeCounts countCodeTypes(std::span<const TIFunctions::Record> records);
-
 // The text of --info, written as the records come: a heading, one line per record (number, byte
 // offset, kind, code type caption, size in bytes), then the totals and the key / difference
 // counts per code type laid out as the converter's statistics panel.
@@ -42,10 +37,5 @@ class RecordTable {
     std::size_t m_records = 0;
     CodeTypeCounts m_counts;
 };
-
-// The text of --info for records: one line per record (number, byte offset, kind, code type
-// caption, size in bytes), the totals, and the key / difference counts per code type laid out as
-// the converter's statistics panel.
-std::string recordTable(std::span<const TIFunctions::Record> records);
 
 }  // namespace player

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "tifunctions.hpp"
@@ -89,6 +90,42 @@ BitString DryxConvert(const ConvertSettings& settings, std::size_t width, std::s
         host.frameDone(FrameReport{k - 1, choice, reference, statistics});
     }
     return output;
+}
+
+namespace {
+
+// The frame loop's host for canvases taken before: hands them out in order, everything else
+// goes to the host around it.
+class CanvasReplay final : public FrameLoopHost {
+  public:
+    CanvasReplay(const std::vector<BitString>& canvases, FrameLoopHost& host)
+        : m_canvases(canvases), m_host(host) {}
+
+    // Endless while canvases remain, so that no frame time ends the loop; before any time after.
+    double Length() override {
+        return m_next < m_canvases.size() ? std::numeric_limits<double>::infinity()
+                                          : -std::numeric_limits<double>::infinity();
+    }
+    BitString getCanvas(double, double, double, double) override { return m_canvases[m_next++]; }
+    std::atomic<bool>& WantToStop() override { return m_host.WantToStop(); }
+    void ShowCanvas(const BitString& reference) override { m_host.ShowCanvas(reference); }
+    void saveDebugImage(std::size_t k) override { m_host.saveDebugImage(k); }
+    void frameDone(const FrameReport& report) override { m_host.frameDone(report); }
+
+  private:
+    const std::vector<BitString>& m_canvases;
+    FrameLoopHost& m_host;
+    std::size_t m_next = 0;
+};
+
+}  // namespace
+
+BitString replayCanvases(const ConvertSettings& settings, std::size_t width, std::size_t height,
+                         const std::vector<BitString>& canvases, FrameLoopHost& host,
+                         const Stretch& stretch) {
+    if (canvases.empty()) return {};
+    CanvasReplay replay(canvases, host);
+    return DryxConvert(settings, width, height, replay, stretch);
 }
 
 }  // namespace conversion

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bitstring.hpp"
 #include "framesearch.hpp"
@@ -111,5 +112,13 @@ class FrameLoopHost {
 TIFunctions::BitString DryxConvert(const ConvertSettings& settings, std::size_t width,
                                    std::size_t height, FrameLoopHost& host,
                                    const Stretch& stretch = {});
+
+// DryxConvert on canvases taken before, one per frame in order, instead of the video's: the loop
+// ends after the last canvas. host gives the rest (the stop request, the preview, the reports)
+// and is neither asked for a canvas nor told of one taken. No canvases give no records.
+TIFunctions::BitString replayCanvases(const ConvertSettings& settings, std::size_t width,
+                                      std::size_t height,
+                                      const std::vector<TIFunctions::BitString>& canvases,
+                                      FrameLoopHost& host, const Stretch& stretch = {});
 
 }  // namespace conversion

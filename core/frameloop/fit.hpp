@@ -26,7 +26,7 @@ struct FitStep {
 inline constexpr std::array<FitStep, 10> kFitSteps = {
     {{0, 0}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1}, {7, 1}, {8, 1}}};
 
-// What FindFit found.
+// What findFit found.
 struct FitResult {
     std::optional<std::size_t> step;  // index in kFitSteps of the least lossy that fits
     std::size_t bytes = 0;            // the data of that step, or of the lossiest when none fits
@@ -37,14 +37,14 @@ struct FitResult {
 // The data of converting canvases (every frame of a stretch, in order) with settings, its
 // quality and interlacing replaced by step, as DryxConvert gives it; stops once the data reach
 // the budget, MaxBytes. bytesAfter, when given, receives the data's size after each frame.
-TIFunctions::BitString ConvertCanvases(const std::vector<TIFunctions::BitString>& canvases,
+TIFunctions::BitString convertCanvases(const std::vector<TIFunctions::BitString>& canvases,
                                        ConvertSettings settings, const FitStep& step,
                                        std::size_t width, std::size_t height,
                                        std::vector<std::size_t>* bytesAfter = nullptr);
 
 // Tries kFitSteps in order on canvases and returns the first whose data, for every frame, take
 // at most settings.MaxBytes bytes.
-FitResult FindFit(const std::vector<TIFunctions::BitString>& canvases,
+FitResult findFit(const std::vector<TIFunctions::BitString>& canvases,
                   const ConvertSettings& settings, std::size_t width, std::size_t height);
 
 }  // namespace conversion

@@ -82,7 +82,7 @@ std::optional<double> flagValue(const support::Arguments& parsed, const std::str
 
 }  // namespace
 
-std::vector<JobOverride> ParseJobOptions(const support::Arguments& parsed) {
+std::vector<JobOverride> parseJobOptions(const support::Arguments& parsed) {
     for (const char* chosen : {"--quality", "--interlace", "--no-interlace"}) {
         if (parsed.has("--fit") && parsed.has(chosen)) {
             throw support::UsageError(std::string("--fit chooses the quality and the interlacing "
@@ -115,7 +115,7 @@ std::vector<JobOverride> ParseJobOptions(const support::Arguments& parsed) {
         values.DWidth = width;
         values.DHeight = height;
         try {
-            CheckCanvasSizeFrom(values, "--canvas-size: canvas size ");
+            checkCanvasSize(values, "--canvas-size: canvas size ");
         } catch (const JobValueError& error) {
             throw support::UsageError(error.what());
         }

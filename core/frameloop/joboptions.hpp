@@ -18,6 +18,6 @@ extern const std::array<support::Option, 13> kJobOptions;
 // The job values parsed gives, in the order of kJobOptions, each checked as the job file's value
 // is. Throws support::UsageError naming the option for a value it cannot use, and for --fit
 // with an option that gives what it chooses.
-std::vector<JobOverride> ParseJobOptions(const support::Arguments& parsed);
+std::vector<JobOverride> parseJobOptions(const support::Arguments& parsed);
 
 }  // namespace conversion

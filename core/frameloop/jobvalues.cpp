@@ -87,12 +87,7 @@ ConvertSettings readConvertSettings(const JobSource& source, const JobValueRepor
     return settings;
 }
 
-CanvasSize checkCanvasSize(const LoadValues& values, const std::string& jobPath) {
-    return CheckCanvasSizeFrom(values, "job file " + support::shownPath(jobPath) +
-                                           ": canvas size (device width x height) ");
-}
-
-CanvasSize CheckCanvasSizeFrom(const LoadValues& values, const std::string& where) {
+CanvasSize checkCanvasSize(const LoadValues& values, const std::string& where) {
     auto side = [&](double value) {
         // The canvas is the backdrop's rectangle: its sides in whole pixels.
         if (!(value >= 1)) return 0;
@@ -118,6 +113,11 @@ CanvasSize CheckCanvasSizeFrom(const LoadValues& values, const std::string& wher
                             std::to_string(kMaxCanvasBytes));
     }
     return {static_cast<std::size_t>(width), static_cast<std::size_t>(height)};
+}
+
+CanvasSize checkJobCanvasSize(const LoadValues& values, const std::string& jobPath) {
+    return checkCanvasSize(values, "job file " + support::shownPath(jobPath) +
+                                       ": canvas size (device width x height) ");
 }
 
 }  // namespace conversion

@@ -102,16 +102,19 @@ ConvertSettings readConvertSettings(const JobSource& source, const JobValueRepor
 // Largest canvas, in bytes, whose frames fit the 16-bit skip count and span length.
 inline constexpr std::size_t kMaxCanvasBytes = 65535;
 
-// The canvas size in whole pixels for the job's device width and height. Throws JobValueError
-// when a side is below 1 or too large, when the pixel count is not a multiple of 8 (the codecs
-// work on whole bytes) or when a frame would reach 65536 bytes.
+// A canvas size in whole pixels.
 struct CanvasSize {
     std::size_t width = 0;
     std::size_t height = 0;
 };
-CanvasSize checkCanvasSize(const LoadValues& values, const std::string& jobPath);
 
-// checkCanvasSize with messages that begin with where ("--canvas-size: ").
-CanvasSize CheckCanvasSizeFrom(const LoadValues& values, const std::string& where);
+// The canvas size in whole pixels for the device width and height of values. Throws
+// JobValueError, its message beginning with where ("--canvas-size: canvas size "), when a side is
+// below 1 or too large, when the pixel count is not a multiple of 8 (the codecs work on whole
+// bytes) or when a frame would reach 65536 bytes.
+CanvasSize checkCanvasSize(const LoadValues& values, const std::string& where);
+
+// checkCanvasSize of the size a job file gives; the messages name the file at jobPath.
+CanvasSize checkJobCanvasSize(const LoadValues& values, const std::string& jobPath);
 
 }  // namespace conversion

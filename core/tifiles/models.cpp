@@ -16,11 +16,6 @@ const CalculatorModel& modelOfFamily(Family family) noexcept {
                          [&](const CalculatorModel& model) { return model.family == family; });
 }
 
-const CalculatorModel& modelOfLayout(Model layout) noexcept {
-    return *std::find_if(std::begin(kModels), std::end(kModels),
-                         [&](const CalculatorModel& model) { return model.layout == layout; });
-}
-
 std::string modelNames() {
     std::string text;
     const std::size_t count = std::size(kModels);

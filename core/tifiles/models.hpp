@@ -108,9 +108,6 @@ const CalculatorModel* findModel(std::string_view name) noexcept;
 // The first row whose files are of family: the model a file names.
 const CalculatorModel& modelOfFamily(Family family) noexcept;
 
-// The first row the packer's layout serves.
-const CalculatorModel& modelOfLayout(Model layout) noexcept;
-
 // "ti83plus, ti84plus or ti83": the names, for messages.
 std::string modelNames();
 

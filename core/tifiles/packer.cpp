@@ -46,7 +46,7 @@ std::vector<std::pair<std::size_t, std::size_t>> splitRecords(
 }
 
 std::vector<OutputFile> packTi83Plus(const PackRequest& request,
-                                     std::span<const std::uint8_t> player,
+                                     std::span<const std::uint8_t> calcProgram,
                                      std::span<const std::uint8_t> data,
                                      std::span<const std::size_t> recordSizes) {
     if (data.size() > kArchiveLimit) {
@@ -64,7 +64,7 @@ std::vector<OutputFile> packTi83Plus(const PackRequest& request,
     // The program: the player, then the AppVars it plays in order: their count and their
     // 8-byte names, padded with zeros.
     std::vector<std::uint8_t> program(std::begin(kAsmPrefix), std::end(kAsmPrefix));
-    program.insert(program.end(), player.begin(), player.end());
+    program.insert(program.end(), calcProgram.begin(), calcProgram.end());
     program.push_back(static_cast<std::uint8_t>(names.size()));
     for (const std::string& name : names) {
         for (std::size_t i = 0; i < kNameLength; ++i)
@@ -109,45 +109,55 @@ void put16(std::vector<std::uint8_t>& out, std::size_t value) {
     out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
 }
 
-std::vector<OutputFile> packTi83(const PackRequest& request, std::span<const std::uint8_t> player,
+// Refuses records of more than limit bytes, the most the RAM of model ("TI-83") leaves them, and
+// a build without the program.
+void checkRecordsFit(std::span<const std::uint8_t> data, std::span<const std::uint8_t> calcProgram,
+                     std::size_t limit, const char* model) {
+    if (data.size() > limit) {
+        throw PackError("the records of " + bytesText(data.size()) + " do not fit the RAM of a " +
+                        model + " (at most " + bytesText(limit) + ")" + budgetAdvice(limit));
+    }
+    if (calcProgram.empty())
+        throw PackError(std::string("this build has no player for the ") + model);
+}
+
+// Refuses a program (dataBytes of it records) that with its size word exceeds ram bytes.
+void checkProgramFits(const std::vector<std::uint8_t>& program, std::size_t dataBytes,
+                      std::size_t ram, const char* model) {
+    if (program.size() + 2 <= ram) return;
+    const std::size_t records = ram - (program.size() + 2 - dataBytes);
+    throw PackError("the program of " + bytesText(program.size() + 2) + " (records of " +
+                    bytesText(dataBytes) + ") does not fit the RAM of a " + model + " (at most " +
+                    bytesText(ram) + ")" + budgetAdvice(records));
+}
+
+std::vector<OutputFile> packTi83(const PackRequest& request,
+                                 std::span<const std::uint8_t> calcProgram,
                                  std::span<const std::uint8_t> data,
                                  std::span<const std::uint16_t> moved) {
-    if (data.size() > kTi83Limit) {
-        throw PackError("the records of " + bytesText(data.size()) +
-                        " do not fit the RAM of a TI-83 (at most " + bytesText(kTi83Limit) + ")" +
-                        budgetAdvice(kTi83Limit));
-    }
-    if (player.empty()) throw PackError("this build has no player for the TI-83");
+    checkRecordsFit(data, calcProgram, kTi83Limit, "TI-83");
     // The player, the records behind their size, the words the player moves.
     std::vector<std::uint8_t> program = ti83HexPart(request.name);
-    program.insert(program.end(), player.begin(), player.end());
+    program.insert(program.end(), calcProgram.begin(), calcProgram.end());
     put16(program, data.size());
     program.insert(program.end(), data.begin(), data.end());
     put16(program, moved.size());
     for (const std::uint16_t offset : moved) {
-        if (offset + 2U > player.size()) throw PackError("a word to move lies outside the player");
+        if (offset + 2U > calcProgram.size())
+            throw PackError("a word to move lies outside the player");
         put16(program, offset);
     }
-    if (program.size() + 2 > kTi83Ram) {
-        const std::size_t records = kTi83Ram - (program.size() + 2 - data.size());
-        throw PackError("the program of " + bytesText(program.size() + 2) + " (records of " +
-                        bytesText(data.size()) + ") does not fit the RAM of a TI-83 (at most " +
-                        bytesText(kTi83Ram) + ")" + budgetAdvice(records));
-    }
+    checkProgramFits(program, data.size(), kTi83Ram, "TI-83");
     const CalcFile file{
         Family::Ti83, request.comment, {{kProgramType, request.name, false, sizedData(program)}}};
     return {{request.name + "." + fileExtension(file), writeCalcFile(file)}};
 }
 
-std::vector<OutputFile> packTi82(const PackRequest& request, std::span<const std::uint8_t> player,
+std::vector<OutputFile> packTi82(const PackRequest& request,
+                                 std::span<const std::uint8_t> calcProgram,
                                  std::span<const std::uint8_t> data,
                                  std::span<const std::uint16_t> moved) {
-    if (data.size() > kTi82Limit) {
-        throw PackError("the records of " + bytesText(data.size()) +
-                        " do not fit the RAM of a TI-82 (at most " + bytesText(kTi82Limit) + ")" +
-                        budgetAdvice(kTi82Limit));
-    }
-    if (player.empty()) throw PackError("this build has no player for the TI-82");
+    checkRecordsFit(data, calcProgram, kTi82Limit, "TI-82");
     std::string description = request.description.empty() ? request.name : request.description;
     description = description.substr(0, kTi82DescriptionLength);
     std::replace(description.begin(), description.end(), '\0', ' ');
@@ -157,9 +167,10 @@ std::vector<OutputFile> packTi82(const PackRequest& request, std::span<const std
     // The shell calls the code where it lies after the description: the player is linked there.
     const std::size_t entry = kTi82StartAddress + description.size() + 1;
     const std::size_t code = program.size();
-    program.insert(program.end(), player.begin(), player.end());
+    program.insert(program.end(), calcProgram.begin(), calcProgram.end());
     for (const std::uint16_t offset : moved) {
-        if (offset + 2U > player.size()) throw PackError("a word to move lies outside the player");
+        if (offset + 2U > calcProgram.size())
+            throw PackError("a word to move lies outside the player");
         const std::size_t at = code + offset;
         const std::size_t word = (program[at] | program[at + 1] << 8) + entry;
         program[at] = static_cast<std::uint8_t>(word & 0xFF);
@@ -167,12 +178,7 @@ std::vector<OutputFile> packTi82(const PackRequest& request, std::span<const std
     }
     put16(program, data.size());
     program.insert(program.end(), data.begin(), data.end());
-    if (program.size() + 2 > kTi82Ram) {
-        const std::size_t records = kTi82Ram - (program.size() + 2 - data.size());
-        throw PackError("the program of " + bytesText(program.size() + 2) + " (records of " +
-                        bytesText(data.size()) + ") does not fit the RAM of a TI-82 (at most " +
-                        bytesText(kTi82Ram) + ")" + budgetAdvice(records));
-    }
+    checkProgramFits(program, data.size(), kTi82Ram, "TI-82");
     const CalcFile file{
         Family::Ti82, request.comment, {{kProgramType, request.name, false, sizedData(program)}}};
     return {{request.name + "." + fileExtension(file), writeCalcFile(file)}};
@@ -288,7 +294,8 @@ std::size_t fittingBudget(std::size_t limit) {
     return limit < kLargestRecord ? 0 : (limit - kLargestRecord) / 500 * 500;
 }
 
-std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,
+std::vector<OutputFile> packVideo(const PackRequest& request,
+                                  std::span<const std::uint8_t> calcProgram,
                                   std::span<const std::uint8_t> data,
                                   std::span<const std::size_t> recordSizes,
                                   std::span<const std::uint16_t> movedWords) {
@@ -298,9 +305,10 @@ std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const st
         throw PackError("the record sizes add up to " + bytesText(total) + ", not the data's " +
                         bytesText(data.size()));
     }
-    if (request.model == Model::Ti83Plus) return packTi83Plus(request, player, data, recordSizes);
-    if (request.model == Model::Ti82) return packTi82(request, player, data, movedWords);
-    return packTi83(request, player, data, movedWords);
+    if (request.model == Model::Ti83Plus)
+        return packTi83Plus(request, calcProgram, data, recordSizes);
+    if (request.model == Model::Ti82) return packTi82(request, calcProgram, data, movedWords);
+    return packTi83(request, calcProgram, data, movedWords);
 }
 
 }  // namespace pack

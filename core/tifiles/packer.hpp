@@ -82,7 +82,8 @@ struct OutputFile {
 // records; records past kTi82Limit or a program past kTi82Ram are refused.
 // Throws PackError when the data exceed the model's limit, a record is larger than an AppVar, or
 // the sizes do not add up to the data.
-std::vector<OutputFile> packVideo(const PackRequest& request, std::span<const std::uint8_t> player,
+std::vector<OutputFile> packVideo(const PackRequest& request,
+                                  std::span<const std::uint8_t> calcProgram,
                                   std::span<const std::uint8_t> data,
                                   std::span<const std::size_t> recordSizes,
                                   std::span<const std::uint16_t> movedWords = {});

@@ -15,6 +15,7 @@
 
 #include "animation.hpp"
 #include "atomicfile.hpp"
+#include "calcprograms.hpp"
 #include "canvascheck.hpp"
 #include "codetypes.hpp"
 #include "datafile.hpp"
@@ -22,7 +23,6 @@
 #include "models.hpp"
 #include "names.hpp"
 #include "packer.hpp"
-#include "players.hpp"
 #include "program.hpp"
 #include "symbols.hpp"
 #include "tifunctions.hpp"
@@ -288,17 +288,17 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     if (options.lossy && !options.checkFolder)
         throw support::UsageError("--lossy goes with --check");
 
-    const auto player = parsed.value("--player");
+    const auto programFile = parsed.value("--player");
     const auto symbols = parsed.value("--symbols");
     const pack::CalculatorModel* named = options.model ? pack::findModel(*options.model) : nullptr;
     if (named != nullptr && named->start != pack::ProgramStart::AsmCopy) {
         // The .83p or .82p file holds its player; only its labels may be given.
-        if (player)
+        if (programFile)
             throw support::UsageError("--model " + *options.model + " takes --symbols only");
-    } else if (player.has_value() != symbols.has_value()) {
+    } else if (programFile.has_value() != symbols.has_value()) {
         throw support::UsageError("--player and --symbols go together");
     }
-    options.playerPath = player.value_or("");
+    options.programPath = programFile.value_or("");
     options.symbolsPath = symbols.value_or("");
     for (const auto& output : {options.gifPath, options.cyclesPath, options.plotPath}) {
         for (const std::string& file : options.files) {
@@ -334,8 +334,8 @@ namespace {
 struct Loaded {
     const pack::CalculatorModel* model = nullptr;
     std::vector<pack::Variable> variables;
-    pack::PlayerLabels labels;         // where the player's labels lie as it is linked
-    std::vector<std::uint8_t> player;  // 83 Plus family: the player's bytes up to player_data
+    pack::ProgramLabels labels;             // where the player's labels lie as it is linked
+    std::vector<std::uint8_t> calcProgram;  // 83 Plus family: the player's bytes up to player_data
 };
 
 // The model the files are for, or the one --model names; a --model that contradicts the files
@@ -361,12 +361,12 @@ const pack::CalculatorModel& chooseModel(const EmuOptions& options,
 }
 
 // The player's bytes and labels: the ones built into this program, or --player and --symbols.
-void choosePlayer(const EmuOptions& options, Loaded& loaded) {
+void chooseProgram(const EmuOptions& options, Loaded& loaded) {
     const pack::Model layout = loaded.model->layout;
     if (options.symbolsPath.empty()) {
-        loaded.labels = pack::builtPlayerLabels(layout);
-        const auto built = pack::builtPlayer(layout);
-        loaded.player.assign(built.begin(), built.end());
+        loaded.labels = pack::builtProgramLabels(layout);
+        const auto built = pack::builtProgram(layout);
+        loaded.calcProgram.assign(built.begin(), built.end());
         if (built.empty() || loaded.labels.frameShown == 0)
             throw support::FileError(options.files.front(), "this build has no player for the " +
                                                                 std::string(loaded.model->title));
@@ -380,20 +380,20 @@ void choosePlayer(const EmuOptions& options, Loaded& loaded) {
     if (loaded.model->start != pack::ProgramStart::AsmCopy) {
         // Its player comes with the program; only the packer needs one, to pack a my.z80.
         if (!options.symbolsPath.empty()) {
-            const auto built = pack::builtPlayer(layout);
-            loaded.player.assign(built.begin(), built.end());
+            const auto built = pack::builtProgram(layout);
+            loaded.calcProgram.assign(built.begin(), built.end());
         }
         return;
     }
-    if (!options.playerPath.empty()) {
-        const std::vector<std::uint8_t> bytes = readBinary(options.playerPath);
+    if (!options.programPath.empty()) {
+        const std::vector<std::uint8_t> bytes = readBinary(options.programPath);
         const std::uint16_t data = loaded.labels.data;
         if (data < pack::kAsmProgramStart || data > pack::kAsmProgramStart + bytes.size()) {
             throw support::FileError(
                 options.symbolsPath,
                 "player_data " + hex4(data) + " does not lie in the player's bytes");
         }
-        loaded.player.assign(bytes.begin(), bytes.begin() + (data - pack::kAsmProgramStart));
+        loaded.calcProgram.assign(bytes.begin(), bytes.begin() + (data - pack::kAsmProgramStart));
     }
 }
 
@@ -431,11 +431,12 @@ std::vector<pack::Variable> packDataFile(const std::string& path, const Loaded& 
     try {
         std::vector<std::uint16_t> moved;
         if (request.model != pack::Model::Ti83Plus) {
-            moved = pack::relocations(loaded.player, pack::builtPlayerMoved(request.model, 0x100),
-                                      pack::builtPlayerMoved(request.model, 1));
+            moved =
+                pack::relocations(loaded.calcProgram, pack::builtProgramMoved(request.model, 0x100),
+                                  pack::builtProgramMoved(request.model, 1));
         }
         for (const pack::OutputFile& file :
-             pack::packVideo(request, loaded.player, data, sizes, moved)) {
+             pack::packVideo(request, loaded.calcProgram, data, sizes, moved)) {
             // A group repeats the variables of the single files.
             if (file.fileName.ends_with("g")) continue;
             for (pack::Variable& variable : pack::readCalcFile(file.bytes, path).variables)
@@ -463,7 +464,7 @@ Loaded loadFiles(const EmuOptions& options) {
     }
     Loaded loaded;
     loaded.model = &chooseModel(options, files);
-    choosePlayer(options, loaded);
+    chooseProgram(options, loaded);
     if (files.empty()) {
         loaded.variables = packDataFile(options.files.front(), loaded);
     } else {
@@ -508,6 +509,16 @@ std::vector<std::uint8_t> recordsInProgram(const pack::Variable& program, std::s
             bytes.begin() + static_cast<std::ptrdiff_t>(at + 2 + size)};
 }
 
+// What start() gives; a MachineError it throws is the fault of the file at path.
+template <typename Start>
+auto asFileFault(const std::string& path, const Start& start) -> decltype(start()) {
+    try {
+        return start();
+    } catch (const MachineError& error) {
+        throw support::FileError(path, error.what());
+    }
+}
+
 // Lays the variables out in machine as the OS holds them and starts the program as the OS does;
 // returns the records the program will play, in order, and sets labelBase to where the player's
 // labels lie from their linked addresses.
@@ -517,12 +528,8 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
     const std::string& firstPath = options.files.front();
     std::vector<std::uint8_t> data;
     if (loaded.model->start == pack::ProgramStart::Send9) {
-        Send9Start start;
-        try {
-            start = startSend9(machine, loaded.variables);
-        } catch (const MachineError& error) {
-            throw support::FileError(firstPath, error.what());
-        }
+        const Send9Start start =
+            asFileFault(firstPath, [&] { return startSend9(machine, loaded.variables); });
         labelBase = start.binary;
         const PlacedVariable& program =
             *std::find_if(start.placed.begin(), start.placed.end(), [](const PlacedVariable& p) {
@@ -534,12 +541,8 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
         return recordsInProgram(program.variable, at, firstPath);
     }
     if (loaded.model->start == pack::ProgramStart::Shell) {
-        ShellStart start;
-        try {
-            start = startShell(machine, loaded.variables);
-        } catch (const MachineError& error) {
-            throw support::FileError(firstPath, error.what());
-        }
+        const ShellStart start =
+            asFileFault(firstPath, [&] { return startShell(machine, loaded.variables); });
         labelBase = start.entry;
         // The records lie behind their size word at player_data.
         const PlacedVariable& program = start.placed.front();
@@ -548,26 +551,23 @@ std::vector<std::uint8_t> layOut(Machine& machine, const EmuOptions& options, co
     }
 
     // The program runs as Asm( starts it; its AppVars give the records.
-    std::vector<PlacedVariable> placed;
-    try {
-        placed = installVariables(machine, loaded.variables,
-                                  {loaded.model->firstArchivePage, loaded.model->archivePages});
-    } catch (const MachineError& error) {
-        throw support::FileError(firstPath, error.what());
-    }
-    const std::size_t playerLength = loaded.player.size();
+    const std::vector<PlacedVariable> placed = asFileFault(firstPath, [&] {
+        return installVariables(machine, loaded.variables,
+                                {loaded.model->firstArchivePage, loaded.model->archivePages});
+    });
+    const std::size_t programLength = loaded.calcProgram.size();
     const std::vector<std::uint8_t> code = programCode(placed.front().variable);
-    if (code.size() < playerLength ||
-        !std::equal(loaded.player.begin(), loaded.player.end(), code.begin())) {
+    if (code.size() < programLength ||
+        !std::equal(loaded.calcProgram.begin(), loaded.calcProgram.end(), code.begin())) {
         throw support::FileError(
             firstPath,
             "the program " + placed.front().variable.name + " holds another player than " +
-                (options.playerPath.empty() ? std::string("the one built into kelvonar-emu")
-                                            : options.playerPath) +
+                (options.programPath.empty() ? std::string("the one built into kelvonar-emu")
+                                             : options.programPath) +
                 ": give --player and --symbols of its build");
     }
     try {
-        for (const std::string& name : pack::appVarTable(code, playerLength)) {
+        for (const std::string& name : pack::appVarTable(code, programLength)) {
             const auto found =
                 std::find_if(placed.begin(), placed.end(), [&](const PlacedVariable& p) {
                     return p.variable.name == name && p.variable.type == pack::kAppVarType;

@@ -20,7 +20,7 @@ inline constexpr std::uint64_t kFrameBudget = 450'000;
 struct EmuOptions {
     std::vector<std::string> files;    // one data file (my.z80), or the calculator files to load
     std::optional<std::string> model;  // --model; default: what the files are for
-    std::string playerPath;   // --player: the program's bytes, first byte at kProgramStart; empty:
+    std::string programPath;  // --player: the program's bytes, first byte at kProgramStart; empty:
                               // the player built into the program
     std::string symbolsPath;  // --symbols: its labels; empty: those of the built-in player
     std::optional<std::string> framesFolder;  // --frames: the LCD at each frame_shown, as PBM

@@ -7,11 +7,11 @@
 #include "animation.hpp"
 #include "arguments.hpp"
 #include "atomicfile.hpp"
+#include "calcprograms.hpp"
 #include "datafile.hpp"
 #include "framedecoder.hpp"
 #include "models.hpp"
 #include "names.hpp"
-#include "players.hpp"
 
 namespace pack {
 
@@ -169,16 +169,16 @@ void runPack(const PackOptions& options, std::ostream& out, std::ostream& err,
     request.comment = options.comment.value_or("kelvonar-pack " KELVONAR_VERSION);
     request.archive = options.archive;
     request.description = videoDescription(request.name, sizes.size());
-    const auto player = builtPlayer(options.model);
+    const auto calcProgram = builtProgram(options.model);
     std::vector<OutputFile> packed;
     try {
         std::vector<std::uint16_t> moved;
-        if (options.model != Model::Ti83Plus && !player.empty()) {
-            moved = relocations(player, builtPlayerMoved(options.model, 0x100),
-                                builtPlayerMoved(options.model, 1));
+        if (options.model != Model::Ti83Plus && !calcProgram.empty()) {
+            moved = relocations(calcProgram, builtProgramMoved(options.model, 0x100),
+                                builtProgramMoved(options.model, 1));
         }
-        packed = packVideo(request, player, data, sizes, moved);
-        if (player.empty()) throw PackError("this build has no player for the model");
+        packed = packVideo(request, calcProgram, data, sizes, moved);
+        if (calcProgram.empty()) throw PackError("this build has no player for the model");
     } catch (const PackError& error) {
         throw support::FileError(options.dataPath, error.what());
     }

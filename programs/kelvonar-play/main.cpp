@@ -12,8 +12,8 @@
 #include "commandline.hpp"
 #include "datafile.hpp"
 #include "exports.hpp"
-#include "playerrun.hpp"
 #include "playerwindow.hpp"
+#include "playrun.hpp"
 #include "program.hpp"
 #include "qimagefile.hpp"
 

@@ -63,13 +63,13 @@ class EmuRun : public testing::Test {
     void SetUp() override {
         fs::create_directories(m_dir / "canvases");
         writeText(m_dir / "data.z80", dataLines());
-        writePlayer(kStandIn);
+        writeProgram(kStandIn);
         writeText(m_dir / "player.sym", kStandInSymbols);
         for (int k = 0; k < 3; ++k)
             writeCanvas(k, false);
     }
     // Writes code, padded to the stand-in's length so that its symbols still fit.
-    void writePlayer(Bytes code) {
+    void writeProgram(Bytes code) {
         code.resize(std::max(code.size(), kStandIn.size()), 0);
         writeText(m_dir / "player.bin", std::string(code.begin(), code.end()));
     }
@@ -101,7 +101,7 @@ class EmuRun : public testing::Test {
     std::string m_err;
 };
 
-TEST_F(EmuRun, RunsThePlayerAndWritesTheCycles) {
+TEST_F(EmuRun, RunsTheProgramAndWritesTheCycles) {
     ASSERT_EQ(run({"--cycles", path("cycles.csv"), "--frames", path("frames"), "--check",
                    path("canvases")}),
               support::kExitDone)
@@ -127,8 +127,8 @@ TEST_F(EmuRun, CheckFailsOnAFrameThatDiffersUnlessLossyAllowsIt) {
     EXPECT_EQ(run({"--check", path("canvases"), "--lossy"}), support::kExitFailed);
 }
 
-TEST_F(EmuRun, FailsWhenThePlayerLeavesTheOsStateWrong) {
-    writePlayer({0xF3, 0xC9});  // di; ret
+TEST_F(EmuRun, FailsWhenTheProgramLeavesTheOsStateWrong) {
+    writeProgram({0xF3, 0xC9});  // di; ret
     EXPECT_EQ(run({}), support::kExitFailed);
     EXPECT_NE(m_err.find("interrupts disabled"), std::string::npos) << m_err;
     EXPECT_NE(m_err.find("showed 0 frames of 3"), std::string::npos) << m_err;
@@ -140,7 +140,7 @@ TEST_F(EmuRun, TakesOneDataFileOnly) {
 }
 
 TEST_F(EmuRun, FailsOnAFault) {
-    writePlayer({0x32, 0x00, 0x00, 0xC9});  // ld (0x0000),a
+    writeProgram({0x32, 0x00, 0x00, 0xC9});  // ld (0x0000),a
     EXPECT_EQ(run({"--cycles", path("cycles.csv")}), support::kExitFailed);
     EXPECT_NE(m_err.find("fault: write of"), std::string::npos) << m_err;
 }
@@ -192,12 +192,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         UsageCase{"NoData", {}, "no data file"},
         UsageCase{
-            "Ti83WithPlayer", {"--model", "ti83", "--player", "p.bin", "a.83p"}, "--symbols only"},
+            "Ti83WithProgram", {"--model", "ti83", "--player", "p.bin", "a.83p"}, "--symbols only"},
         UsageCase{"OtherModel", {"--model", "ti84", "a.8xp"}, "ti83plus, ti84plus, ti83 or ti82"},
         UsageCase{"LossyAlone", {"--lossy", "a.z80"}, "--lossy goes with --check"},
-        UsageCase{"PlayerAlone", {"--player", "p.bin", "a.z80"}, "go together"},
+        UsageCase{"ProgramAlone", {"--player", "p.bin", "a.z80"}, "go together"},
         UsageCase{"ZeroHz", {"--hz", "0", "a.z80"}, "--hz needs a whole number"},
-        UsageCase{"NoPlayerRunsSoFast", {"--hz", "100000", "a.z80"}, "--hz"},
+        UsageCase{"NoProgramRunsSoFast", {"--hz", "100000", "a.z80"}, "--hz"},
         UsageCase{"OutputOverData", {"--cycles", "a.z80", "a.z80"}, "replace the input"},
         UsageCase{"Unknown", {"--fast", "a.z80"}, "--fast"}),
     [](const auto& info) { return info.param.name; });

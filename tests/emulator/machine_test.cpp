@@ -254,7 +254,7 @@ Bytes selectGroup(std::uint8_t mask) {
 
 // Three frames, each drawing one pixel; [CLEAR] ends the loop early; the screen is cleared
 // through the OS before returning.
-Bytes framePlayer() {
+Bytes frameProgram() {
     Bytes code = {0x06, 0x03};  // ld b,3
     const Bytes select = selectGroup(0xFD);
     code.insert(code.end(), select.begin(), select.end());  // frame_begin (0x9D97)
@@ -276,7 +276,7 @@ constexpr std::uint16_t kFrameShown = 0x9DAD;
 
 TEST(Machine, TimesEachFrameBetweenItsLabels) {
     Machine machine(0);
-    machine.loadProgram(framePlayer());
+    machine.loadProgram(frameProgram());
     machine.setFrameLabels(kFrameBegin, kFrameShown);
     std::vector<std::size_t> darkRows;
     machine.onFrameShown([&](const emulator::FrameTiming& timing) {
@@ -525,9 +525,9 @@ INSTANTIATE_TEST_SUITE_P(
                                   false}),
     [](const auto& info) { return info.param.name; });
 
-TEST(Machine, ClearPressedAtAFrameStopsThePlayer) {
+TEST(Machine, ClearPressedAtAFrameStopsTheProgram) {
     Machine machine(0);
-    machine.loadProgram(framePlayer());
+    machine.loadProgram(frameProgram());
     machine.setFrameLabels(kFrameBegin, kFrameShown);
     machine.pressKeyAtFrame(emulator::kKeyClear, 1);
     const auto result = machine.run(kLimit);

@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "players.hpp"
+#include "calcprograms.hpp"
 
 namespace {
 
 // Every row of the model table names a model the tools find by name and by file, and this build
 // carries the player that row runs, with the labels the emulated calculator follows.
-TEST(CalculatorModels, EveryRowIsFoundAndHasItsPlayer) {
+TEST(CalculatorModels, EveryRowIsFoundAndHasItsProgram) {
     for (const pack::CalculatorModel& model : pack::kModels) {
         SCOPED_TRACE(std::string(model.name));
         EXPECT_EQ(pack::findModel(model.name), &model);
         EXPECT_EQ(pack::modelOfFamily(model.family).family, model.family);
-        EXPECT_FALSE(pack::builtPlayer(model.layout).empty());
-        const pack::PlayerLabels labels = pack::builtPlayerLabels(model.layout);
+        EXPECT_FALSE(pack::builtProgram(model.layout).empty());
+        const pack::ProgramLabels labels = pack::builtProgramLabels(model.layout);
         EXPECT_NE(labels.frameBegin, 0);
         EXPECT_NE(labels.frameShown, 0);
         EXPECT_NE(labels.data, 0);

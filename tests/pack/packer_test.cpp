@@ -13,7 +13,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const Bytes kPlayer = {0xED, 0x73, 0x00, 0x00, 0xC9};
+const Bytes kProgram = {0xED, 0x73, 0x00, 0x00, 0xC9};
 
 // Records of the given sizes; each record's bytes hold its number.
 Bytes recordBytes(const std::vector<std::size_t>& sizes) {
@@ -37,15 +37,16 @@ pack::PackRequest request(const char* name, bool archive = false) {
 TEST(PackTi83Plus, PutsWholeRecordsInNamedAppVarsAndGroupsThemAll) {
     const auto sizes = sizesOf(200, 1);  // about 230 KB
     const Bytes data = recordBytes(sizes);
-    const auto files = pack::packVideo(request("LONGNAME"), kPlayer, data, sizes);
+    const auto files = pack::packVideo(request("LONGNAME"), kProgram, data, sizes);
 
     // NAME.8xp, the AppVars, then the groups.
     ASSERT_GE(files.size(), 4U);
     EXPECT_EQ(files[0].fileName, "LONGNAME.8xp");
     const pack::CalcFile program = pack::readCalcFile(files[0].bytes, files[0].fileName);
     const Bytes& content = program.variables.at(0).data;
-    ASSERT_TRUE(std::equal(kPlayer.begin(), kPlayer.end(), content.begin() + 4));
-    const auto names = pack::appVarTable(Bytes(content.begin() + 4, content.end()), kPlayer.size());
+    ASSERT_TRUE(std::equal(kProgram.begin(), kProgram.end(), content.begin() + 4));
+    const auto names =
+        pack::appVarTable(Bytes(content.begin() + 4, content.end()), kProgram.size());
 
     Bytes joined;
     std::set<std::size_t> boundaries = {0};
@@ -88,7 +89,7 @@ TEST_P(PackPlacement, KeepsRamVideosInRamUnlessAskedAndOneGroup) {
     const PlaceCase& c = GetParam();
     std::vector<std::size_t> sizes(c.bytes / 1000, 1000);
     const Bytes data = recordBytes(sizes);
-    const auto files = pack::packVideo(request("V", c.archive), kPlayer, data, sizes);
+    const auto files = pack::packVideo(request("V", c.archive), kProgram, data, sizes);
     ASSERT_EQ(files.size(), c.files);
     EXPECT_EQ(files.back().fileName, "V.8xg");
     const pack::CalcFile group = pack::readCalcFile(files.back().bytes, "V.8xg");
@@ -97,7 +98,7 @@ TEST_P(PackPlacement, KeepsRamVideosInRamUnlessAskedAndOneGroup) {
     for (std::size_t k = 1; k < group.variables.size(); ++k)
         EXPECT_EQ(group.variables[k].archived, c.archived);
     // The same input gives the same bytes.
-    const auto again = pack::packVideo(request("V", c.archive), kPlayer, data, sizes);
+    const auto again = pack::packVideo(request("V", c.archive), kProgram, data, sizes);
     for (std::size_t k = 0; k < files.size(); ++k)
         EXPECT_EQ(again[k].bytes, files[k].bytes);
 }
@@ -123,7 +124,7 @@ TEST_P(PackRefusal, SaysWhyWithSizeAndLimit) {
     const RefusalCase& c = GetParam();
     const Bytes data = recordBytes(c.sizes);
     try {
-        pack::packVideo({c.model, "V", "", false}, kPlayer, data, c.sizes);
+        pack::packVideo({c.model, "V", "", false}, kProgram, data, c.sizes);
         FAIL() << "packed";
     } catch (const pack::PackError& error) {
         for (const std::string& part : c.message)
@@ -196,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PackTi83Plus, RefusesSizesThatDoNotCoverTheData) {
     const Bytes data(10, 0);
     const std::vector<std::size_t> sizes = {4, 5};
-    EXPECT_THROW(pack::packVideo(request("V"), kPlayer, data, sizes), pack::PackError);
+    EXPECT_THROW(pack::packVideo(request("V"), kProgram, data, sizes), pack::PackError);
 }
 
 struct NameCase {

@@ -10,12 +10,12 @@
 #include <set>
 
 #include "animation.hpp"
+#include "calcprograms.hpp"
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "framedecoder.hpp"
 #include "models.hpp"
 #include "packer.hpp"
-#include "players.hpp"
 #include "process.hpp"
 #include "symbols.hpp"
 #include "tempdir.hpp"
@@ -43,11 +43,11 @@ struct Played {
 
 // A player's code up to player_data and its labels; the TI-83 player also linked 0x100 and 1
 // further, from which the packer finds the words to move.
-struct PlayerBuild {
+struct ProgramBuild {
     std::vector<std::uint8_t> code;
     std::vector<std::uint8_t> movedBy100;
     std::vector<std::uint8_t> movedBy1;
-    pack::PlayerLabels labels;
+    pack::ProgramLabels labels;
 };
 
 std::vector<std::uint8_t> bytesOf(std::span<const std::uint8_t> span) {
@@ -55,20 +55,21 @@ std::vector<std::uint8_t> bytesOf(std::span<const std::uint8_t> span) {
 }
 
 // The player this build carries for model.
-const PlayerBuild& playerOf(pack::Model model) {
-    static const PlayerBuild family = {bytesOf(pack::builtPlayer(pack::Model::Ti83Plus)),
-                                       {},
-                                       {},
-                                       pack::builtPlayerLabels(pack::Model::Ti83Plus)};
-    static const PlayerBuild ti83 = {
-        bytesOf(pack::builtPlayer(pack::Model::Ti83)), bytesOf(pack::builtTi83PlayerMoved(0x100)),
-        bytesOf(pack::builtTi83PlayerMoved(1)), pack::builtPlayerLabels(pack::Model::Ti83)};
+const ProgramBuild& programOf(pack::Model model) {
+    static const ProgramBuild family = {bytesOf(pack::builtProgram(pack::Model::Ti83Plus)),
+                                        {},
+                                        {},
+                                        pack::builtProgramLabels(pack::Model::Ti83Plus)};
+    static const ProgramBuild ti83 = {bytesOf(pack::builtProgram(pack::Model::Ti83)),
+                                      bytesOf(pack::builtProgramMoved(pack::Model::Ti83, 0x100)),
+                                      bytesOf(pack::builtProgramMoved(pack::Model::Ti83, 1)),
+                                      pack::builtProgramLabels(pack::Model::Ti83)};
     return model == pack::Model::Ti83 ? ti83 : family;
 }
 
 // The player of model assembled with the probe switch probe, read from the build folder.
-PlayerBuild probePlayer(pack::Model model, const std::string& probe) {
-    const fs::path dir = KELVONAR_PLAYER_PROBE_DIR;
+ProgramBuild probeProgram(pack::Model model, const std::string& probe) {
+    const fs::path dir = KELVONAR_PROGRAM_PROBE_DIR;
     const std::string stem = model == pack::Model::Ti83 ? "player-ti83-" + probe + "-0x0000"
                                                         : "player-ti83plus-" + probe;
     const emulator::Symbols symbols = emulator::Symbols::read((dir / (stem + ".sym")).string());
@@ -81,7 +82,7 @@ PlayerBuild probePlayer(pack::Model model, const std::string& probe) {
             text.begin(),
             text.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), length)));
     };
-    PlayerBuild build{code(stem + ".bin"), {}, {}, {}};
+    ProgramBuild build{code(stem + ".bin"), {}, {}, {}};
     if (model == pack::Model::Ti83) {
         build.movedBy100 = code("player-ti83-" + probe + "-0x0100.bin");
         build.movedBy1 = code("player-ti83-" + probe + "-0x0001.bin");
@@ -105,7 +106,7 @@ emulator::MachineModel machineModel(const pack::CalculatorModel& model) {
 
 // Runs machine, whose program's labels lie labelBase from where they were linked, for frames
 // records.
-Played runMachine(emulator::Machine& machine, const pack::PlayerLabels& labels,
+Played runMachine(emulator::Machine& machine, const pack::ProgramLabels& labels,
                   std::uint16_t labelBase, std::size_t frames, const Conditions& conditions) {
     machine.setFrameLabels(static_cast<std::uint16_t>(labelBase + labels.frameBegin),
                            static_cast<std::uint16_t>(labelBase + labels.frameShown),
@@ -123,13 +124,30 @@ Played runMachine(emulator::Machine& machine, const pack::PlayerLabels& labels,
     return played;
 }
 
+// A data file's bytes, its records' sizes and the screen after each record.
+struct Decoded {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::size_t> sizes;
+    std::vector<BitString> screens;
+};
+
+Decoded decodeDataFile(const std::string& path) {
+    Decoded decoded{player::readDataFile(path), {}, {}};
+    for (const auto& record :
+         TIFunctions::decodeRecords(decoded.bytes, player::ScreenSize{}.pixels())) {
+        decoded.sizes.push_back(record.size);
+        decoded.screens.push_back(record.screen);
+    }
+    return decoded;
+}
+
 // Packs records (of sizes) for the 83 Plus family with player and plays them from the group
 // files on model, as a calculator that received them runs the program.
-Played packAndPlay(const pack::CalculatorModel& model, const PlayerBuild& player,
+Played packAndPlay(const pack::CalculatorModel& model, const ProgramBuild& calcProgram,
                    std::span<const std::uint8_t> records, std::span<const std::size_t> sizes,
                    bool archive, const Conditions& conditions = {}) {
     const auto files = pack::packVideo({pack::Model::Ti83Plus, "CLIP", "test", archive},
-                                       player.code, records, sizes);
+                                       calcProgram.code, records, sizes);
     std::vector<pack::Variable> variables;
     for (const auto& file : files) {
         if (!file.fileName.ends_with(".8xg")) continue;
@@ -140,7 +158,7 @@ Played packAndPlay(const pack::CalculatorModel& model, const PlayerBuild& player
                               machineModel(model));
     const auto placed = emulator::installVariables(machine, variables,
                                                    {model.firstArchivePage, model.archivePages});
-    Played played = runMachine(machine, player.labels, 0, sizes.size(), conditions);
+    Played played = runMachine(machine, calcProgram.labels, 0, sizes.size(), conditions);
     played.placed = placed;
     return played;
 }
@@ -148,14 +166,10 @@ Played packAndPlay(const pack::CalculatorModel& model, const PlayerBuild& player
 // As above, the records of the data file at path; expected gets their decoding.
 Played packAndPlay(const std::string& path, bool archive, std::vector<BitString>& expected,
                    const char* model = "ti83plus") {
-    const player::Animation animation =
-        player::decodeAnimation(path, player::readDataFile(path), player::ScreenSize{});
-    expected = animation.screens();
-    std::vector<std::size_t> sizes;
-    for (const auto& record : animation.records)
-        sizes.push_back(record.size);
-    return packAndPlay(*pack::findModel(model), playerOf(pack::Model::Ti83Plus), animation.bytes,
-                       sizes, archive);
+    Decoded decoded = decodeDataFile(path);
+    expected = decoded.screens;
+    return packAndPlay(*pack::findModel(model), programOf(pack::Model::Ti83Plus), decoded.bytes,
+                       decoded.sizes, archive);
 }
 
 void expectPlayedExactly(const Played& played, const std::vector<BitString>& expected) {
@@ -194,14 +208,10 @@ TEST_P(FamilyPlayback, ShowsEveryDecodedFrame) {
     const auto& [model, archive, clip, job] = GetParam();
     KELVONAR_CONVERSION(conversion, clip, job.name);
     const std::string path = conversion.data().string();
-    const player::Animation animation =
-        player::decodeAnimation(path, player::readDataFile(path), player::ScreenSize{});
-    std::vector<std::size_t> sizes;
-    for (const auto& record : animation.records)
-        sizes.push_back(record.size);
-    const Played played = packAndPlay(*pack::findModel(model), playerOf(pack::Model::Ti83Plus),
-                                      animation.bytes, sizes, archive);
-    expectPlayedExactly(played, animation.screens());
+    const Decoded decoded = decodeDataFile(path);
+    const Played played = packAndPlay(*pack::findModel(model), programOf(pack::Model::Ti83Plus),
+                                      decoded.bytes, decoded.sizes, archive);
+    expectPlayedExactly(played, decoded.screens);
     if (archive) appVarPages(played, true);
 }
 
@@ -261,7 +271,7 @@ TEST(ArchivePlayback, PlaysAVideoFarLargerThanRam) {
 // RAM holds them after the run, which the player changed.
 Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_t frames,
                 pack::Variable* after = nullptr, const Conditions& conditions = {},
-                const PlayerBuild& player = playerOf(pack::Model::Ti83)) {
+                const ProgramBuild& calcProgram = programOf(pack::Model::Ti83)) {
     emulator::Machine machine(conditions.timerHz.value_or(emulator::kTi83TimerRates[3]), 1,
                               emulator::MachineModel::Ti83);
     // An AppVar of ramBefore bytes, its size word included (none for 0).
@@ -272,7 +282,7 @@ Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_
                           pack::sizedData(std::vector<std::uint8_t>(ramBefore - 2, 0))});
     }
     const emulator::Send9Start start = emulator::startSend9(machine, variables);
-    Played played = runMachine(machine, player.labels, start.binary, frames, conditions);
+    Played played = runMachine(machine, calcProgram.labels, start.binary, frames, conditions);
     played.placed = start.placed;
     if (after != nullptr) {
         *after = program;
@@ -286,22 +296,19 @@ Played playTi83(const pack::Variable& program, std::size_t ramBefore, std::size_
 
 // The TI-83 program of records (of sizes) with player, read back from its .83p file.
 pack::Variable packTi83(std::span<const std::uint8_t> records, std::span<const std::size_t> sizes,
-                        const PlayerBuild& player = playerOf(pack::Model::Ti83)) {
-    const auto files =
-        pack::packVideo({pack::Model::Ti83, "CLIP", "test", false}, player.code, records, sizes,
-                        pack::relocations(player.code, player.movedBy100, player.movedBy1));
+                        const ProgramBuild& calcProgram = programOf(pack::Model::Ti83)) {
+    const auto files = pack::packVideo(
+        {pack::Model::Ti83, "CLIP", "test", false}, calcProgram.code, records, sizes,
+        pack::relocations(calcProgram.code, calcProgram.movedBy100, calcProgram.movedBy1));
     EXPECT_EQ(files.size(), 1U);
     EXPECT_EQ(files.at(0).fileName, "CLIP.83p");
     return pack::readCalcFile(files.at(0).bytes, files[0].fileName).variables.at(0);
 }
 
-// The TI-83 program of the data file at path; animation gets its decoding.
-pack::Variable packTi83(const std::string& path, player::Animation& animation) {
-    animation = player::decodeAnimation(path, player::readDataFile(path), player::ScreenSize{});
-    std::vector<std::size_t> sizes;
-    for (const auto& record : animation.records)
-        sizes.push_back(record.size);
-    return packTi83(animation.bytes, sizes);
+// The TI-83 program of the data file at path; decoded gets its decoding.
+pack::Variable packTi83(const std::string& path, Decoded& decoded) {
+    decoded = decodeDataFile(path);
+    return packTi83(decoded.bytes, decoded.sizes);
 }
 
 class Ti83Playback : public testing::TestWithParam<std::tuple<const char*, testconversions::Job>> {
@@ -310,17 +317,17 @@ class Ti83Playback : public testing::TestWithParam<std::tuple<const char*, testc
 TEST_P(Ti83Playback, ShowsEveryDecodedFrameWhereverTheProgramLies) {
     const auto& [clip, job] = GetParam();
     KELVONAR_CONVERSION(conversion, clip, job.name);
-    player::Animation animation;
-    const pack::Variable program = packTi83(conversion.data().string(), animation);
-    const std::size_t frames = animation.records.size();
+    Decoded decoded;
+    const pack::Variable program = packTi83(conversion.data().string(), decoded);
+    const std::size_t frames = decoded.sizes.size();
 
     // Run twice, the second time moved by an odd distance, as the OS moves a program when the
     // variables before it change: the player moves its addresses again.
     pack::Variable moved;
     const Played first = playTi83(program, 100, frames, &moved);
-    expectPlayedExactly(first, animation.screens());
+    expectPlayedExactly(first, decoded.screens);
     const Played second = playTi83(moved, 3001, frames);
-    expectPlayedExactly(second, animation.screens());
+    expectPlayedExactly(second, decoded.screens);
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, Ti83Playback,
@@ -337,11 +344,11 @@ class Ti83Tempo : public testing::TestWithParam<double> {};
 
 TEST_P(Ti83Tempo, TenFramesASecond) {
     KELVONAR_CONVERSION(conversion, "bounce.mp4", "Exact");
-    player::Animation animation;
-    const pack::Variable program = packTi83(conversion.data().string(), animation);
+    Decoded decoded;
+    const pack::Variable program = packTi83(conversion.data().string(), decoded);
     const Played played =
-        playTi83(program, 0, animation.records.size(), nullptr, {.timerHz = GetParam()});
-    expectPlayedExactly(played, animation.screens());
+        playTi83(program, 0, decoded.sizes.size(), nullptr, {.timerHz = GetParam()});
+    expectPlayedExactly(played, decoded.screens);
     const double perFrame =
         static_cast<double>(played.frames.back().shown - played.frames.front().shown) /
         static_cast<double>(played.frames.size() - 1);
@@ -444,30 +451,27 @@ double secondsPerFrame(const Played& played) {
 }
 
 // Records (of sizes) played by player on model from RAM.
-Played playOn(const pack::CalculatorModel& model, const PlayerBuild& player,
+Played playOn(const pack::CalculatorModel& model, const ProgramBuild& calcProgram,
               std::span<const std::uint8_t> records, std::span<const std::size_t> sizes,
               const Conditions& conditions) {
     if (model.layout == pack::Model::Ti83) {
-        return playTi83(packTi83(records, sizes, player), 0, sizes.size(), nullptr, conditions,
-                        player);
+        return playTi83(packTi83(records, sizes, calcProgram), 0, sizes.size(), nullptr, conditions,
+                        calcProgram);
     }
-    return packAndPlay(model, player, records, sizes, false, conditions);
+    return packAndPlay(model, calcProgram, records, sizes, false, conditions);
 }
 
 class ProbePlayback : public testing::TestWithParam<ProbeCase> {};
 
 // The same clip played by the player built to break a rule, in the condition that shows the
 // rule, and by the real player: the emulated calculator fails the first and passes the second.
-TEST_P(ProbePlayback, TheBrokenRuleIsCaughtAndTheRealPlayerKeepsIt) {
+TEST_P(ProbePlayback, TheBrokenRuleIsCaughtAndTheRealProgramKeepsIt) {
     const ProbeCase& row = GetParam();
     KELVONAR_CONVERSION(conversion, "bounce.mp4", "Exact");
     const std::string path = conversion.data().string();
-    const player::Animation animation =
-        player::decodeAnimation(path, player::readDataFile(path), player::ScreenSize{});
-    std::vector<std::size_t> sizes;
-    for (const auto& record : animation.records)
-        sizes.push_back(record.size);
-    const std::vector<BitString> expected = animation.screens();
+    const Decoded decoded = decodeDataFile(path);
+    const std::vector<std::size_t>& sizes = decoded.sizes;
+    const std::vector<BitString>& expected = decoded.screens;
     const pack::CalculatorModel& model = *pack::findModel(row.model);
 
     Conditions probeConditions;
@@ -482,8 +486,8 @@ TEST_P(ProbePlayback, TheBrokenRuleIsCaughtAndTheRealPlayerKeepsIt) {
         realConditions = {{.powerDownTicks = kShortPowerDownTicks}};
     }
 
-    const Played probe = playOn(model, probePlayer(model.layout, row.probe), animation.bytes, sizes,
-                                probeConditions);
+    const Played probe =
+        playOn(model, probeProgram(model.layout, row.probe), decoded.bytes, sizes, probeConditions);
     std::cout << row.probe << " on " << row.model << ": "
               << (probe.result.returned ? "returned" : probe.result.fault) << ", "
               << probe.shown.size() << " of " << expected.size() << " frames, "
@@ -511,7 +515,7 @@ TEST_P(ProbePlayback, TheBrokenRuleIsCaughtAndTheRealPlayerKeepsIt) {
 
     for (const Conditions& conditions : realConditions) {
         const Played real =
-            playOn(model, playerOf(model.layout), animation.bytes, sizes, conditions);
+            playOn(model, programOf(model.layout), decoded.bytes, sizes, conditions);
         std::cout << "the real player on " << row.model << ": " << real.shown.size() << " of "
                   << expected.size() << " frames, " << secondsPerFrame(real) << " s a frame, "
                   << real.gapViolations << " LCD gap violations, smallest gap "
@@ -572,7 +576,8 @@ TEST_P(LongVideo, PlaysToItsEndFromTheArchive) {
     ASSERT_EQ(expected.size(), kFrames);
 
     const pack::CalculatorModel& model = *pack::findModel(GetParam());
-    const Played played = packAndPlay(model, playerOf(pack::Model::Ti83Plus), records, sizes, true);
+    const Played played =
+        packAndPlay(model, programOf(pack::Model::Ti83Plus), records, sizes, true);
     expectPlayedExactly(played, expected);
     appVarPages(played, true);
     const double powerDownSeconds = emulator::kApdReload * 256.0 / pack::slowestTimer(model);

@@ -10,10 +10,10 @@
 #include <optional>
 
 #include "animation.hpp"
+#include "calcprograms.hpp"
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "packer.hpp"
-#include "players.hpp"
 #include "process.hpp"
 #include "symbols.hpp"
 #include "tempdir.hpp"
@@ -34,27 +34,25 @@ struct Video {
 
 // The records of the data file at path that fit the TI-82, packed and read back from NAME.82p.
 Video packTi82(const std::string& path) {
-    const player::Animation animation =
-        player::decodeAnimation(path, player::readDataFile(path), player::ScreenSize{});
+    const std::vector<std::uint8_t> data = player::readDataFile(path);
     std::vector<std::size_t> sizes;
+    std::vector<BitString> screens;
     std::size_t bytes = 0;
-    for (const auto& record : animation.records) {
+    for (const auto& record : TIFunctions::decodeRecords(data, player::ScreenSize{}.pixels())) {
         if (bytes + record.size > pack::kTi82Limit) break;
         sizes.push_back(record.size);
+        screens.push_back(record.screen);
         bytes += record.size;
     }
-    const auto player = pack::builtPlayer(pack::Model::Ti82);
-    const auto files =
-        pack::packVideo({pack::Model::Ti82, "CLIP", "test", false, "CLIP 6.0s"}, player,
-                        std::span(animation.bytes).first(bytes), sizes,
-                        pack::relocations(player, pack::builtPlayerMoved(pack::Model::Ti82, 0x100),
-                                          pack::builtPlayerMoved(pack::Model::Ti82, 1)));
+    const auto calcProgram = pack::builtProgram(pack::Model::Ti82);
+    const auto files = pack::packVideo(
+        {pack::Model::Ti82, "CLIP", "test", false, "CLIP 6.0s"}, calcProgram,
+        std::span(data).first(bytes), sizes,
+        pack::relocations(calcProgram, pack::builtProgramMoved(pack::Model::Ti82, 0x100),
+                          pack::builtProgramMoved(pack::Model::Ti82, 1)));
     EXPECT_EQ(files.size(), 1U);
     EXPECT_EQ(files.at(0).fileName, "CLIP.82p");
-    Video video{pack::readCalcFile(files.at(0).bytes, files[0].fileName).variables.at(0),
-                animation.screens()};
-    video.screens.resize(sizes.size());
-    return video;
+    return {pack::readCalcFile(files.at(0).bytes, files[0].fileName).variables.at(0), screens};
 }
 
 std::vector<std::uint8_t> fileBytes(const std::string& path) {
@@ -72,7 +70,7 @@ struct Played {
 
 Played playTi82(const pack::Variable& program, std::size_t frames, double timerHz,
                 std::optional<std::size_t> clearAt = {}) {
-    static const emulator::Symbols symbols = emulator::Symbols::read(KELVONAR_PLAYER82_SYM);
+    static const emulator::Symbols symbols = emulator::Symbols::read(KELVONAR_PROGRAM82_SYM);
     emulator::Machine machine(timerHz, 1, emulator::MachineModel::Ti82);
     const emulator::ShellStart start = emulator::startShell(machine, {program});
     const auto at = [&](const char* label) {
@@ -154,13 +152,13 @@ TEST(Ti82Shell, ListsOnlyAProgramWithItsHeader) {
 }
 
 TEST(Ti82Pack, RefusesDataOverItsRamWithSizeAndLimit) {
-    const auto player = pack::builtPlayer(pack::Model::Ti82);
+    const auto calcProgram = pack::builtProgram(pack::Model::Ti82);
     for (const std::size_t size : {pack::kTi82Limit + 1, pack::kTi82Limit}) {
         const std::vector<std::uint8_t> data(size, 0);
         const std::vector<std::size_t> sizes(1, size);
-        const std::vector<std::uint8_t> bigPlayer(2'000, 0);
+        const std::vector<std::uint8_t> bigProgram(2'000, 0);
         try {
-            pack::packVideo({pack::Model::Ti82, "BIG", "", false, ""}, bigPlayer, data, sizes);
+            pack::packVideo({pack::Model::Ti82, "BIG", "", false, ""}, bigProgram, data, sizes);
             ADD_FAILURE() << size << " bytes were packed";
         } catch (const pack::PackError& error) {
             const std::string text = error.what();
@@ -169,7 +167,7 @@ TEST(Ti82Pack, RefusesDataOverItsRamWithSizeAndLimit) {
             EXPECT_NE(text.find("at most " + std::to_string(limit)), std::string::npos) << text;
         }
     }
-    EXPECT_FALSE(player.empty());
+    EXPECT_FALSE(calcProgram.empty());
 }
 
 // The programs end to end, and the same bytes from two packs.

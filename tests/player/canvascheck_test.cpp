@@ -81,7 +81,7 @@ TEST_P(BadPbms, AreRejectedWithTheReason) {
     try {
         player::parsePbm(GetParam().data, "dump/00000004.pbm");
         FAIL() << "accepted";
-    } catch (const player::CanvasError& error) {
+    } catch (const support::FileError& error) {
         EXPECT_EQ(error.path(), "dump/00000004.pbm");
         EXPECT_NE(error.reason().find(GetParam().reason), std::string::npos) << error.what();
     }
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-// A folder of canvases and the animation whose key frames are the screens.
+// A folder of canvases and the screens to check against it.
 class CanvasCheck : public testing::Test {
   protected:
     void SetUp() override {
@@ -118,16 +118,14 @@ class CanvasCheck : public testing::Test {
         for (std::size_t k = 0; k < m_screens.size(); ++k)
             writeCanvas(k, m_screens[k]);
     }
-    player::Animation animation() const {
-        std::vector<std::uint8_t> bytes;
-        for (const BitString& screen : m_screens) {
-            bytes.push_back(0x00);
-            const BitString data = TIFunctions::EncodeFrame(screen, 0);
-            bytes.insert(bytes.end(), data.bytes().begin(), data.bytes().end());
-        }
-        return player::decodeAnimation("my.z80", bytes, {96, 64});
+    // The check of the screens against the folder, as the programs feed it.
+    player::CheckReport check() const { return checkIn(folder()); }
+    player::CheckReport checkIn(const std::string& folder) const {
+        player::CanvasCheck canvasCheck(folder, m_screens.size(), {96, 64});
+        for (const BitString& screen : m_screens)
+            canvasCheck.add(screen);
+        return canvasCheck.report();
     }
-    player::CheckReport check() const { return player::checkCanvases(animation(), folder()); }
     std::string folder() const { return m_folder.string(); }
 
     testsupport::TempDir m_dir;
@@ -227,7 +225,7 @@ TEST_F(CanvasCheck, RefusesAGapInTheNumbering) {
     try {
         check();
         FAIL() << "checked";
-    } catch (const player::CanvasError& error) {
+    } catch (const support::FileError& error) {
         EXPECT_EQ(error.reason(),
                   "no canvas 00000004.pbm, though the canvases are numbered up to 00000010");
     }
@@ -239,12 +237,12 @@ TEST_F(CanvasCheck, RefusesCanvasesOfAnotherSize) {
     try {
         check();
         FAIL() << "checked";
-    } catch (const player::CanvasError& error) {
+    } catch (const support::FileError& error) {
         EXPECT_EQ(error.path(), (m_folder / "00000002.pbm").string());
         EXPECT_NE(error.reason().find("94 x 62 pixels, the screen 96 x 64"), std::string::npos);
     }
 }
 
 TEST_F(CanvasCheck, RefusesAMissingFolder) {
-    EXPECT_THROW(player::checkCanvases(animation(), folder() + "/none"), player::CanvasError);
+    EXPECT_THROW(checkIn(folder() + "/none"), support::FileError);
 }

@@ -211,22 +211,19 @@ TEST(FrameRecords, NamesTheFileInDecodeErrors) {
         FAIL() << "decoded";
     } catch (const player::AnimationError& error) {
         EXPECT_EQ(error.path(), "clip/my.z80");
-        EXPECT_EQ(error.record(), 1U);
-        EXPECT_EQ(error.offset(), 3U);
         EXPECT_EQ(
             std::string(error.what()),
             "clip/my.z80: record 1 (header at byte 3): unknown code type 12 at byte offset 3");
     }
 }
 
-TEST(Animation, DecodesForTheScreenSizeGiven) {
+TEST(FrameRecords, DecodeForTheScreenSizeGiven) {
     // A key frame of type 0 for a 16 x 2 screen: four plain bytes.
-    const auto animation =
-        player::decodeAnimation("small.z80", {0x00, 0x01, 0x02, 0x03, 0x04}, {16, 2});
-    ASSERT_EQ(animation.records.size(), 1U);
-    EXPECT_EQ(animation.screens().at(0),
+    const player::FrameRecords records("small.z80", {0x00, 0x01, 0x02, 0x03, 0x04}, {16, 2});
+    ASSERT_EQ(records.frames(), 1U);
+    EXPECT_EQ(player::FrameCursor(records).screen(0),
               BitString::fromBytes(std::vector<std::uint8_t>{1, 2, 3, 4}));
-    EXPECT_THROW(player::decodeAnimation("big.z80", {0x00, 0x01, 0x02, 0x03, 0x04}, {96, 64}),
+    EXPECT_THROW(player::FrameRecords("big.z80", {0x00, 0x01, 0x02, 0x03, 0x04}, {96, 64}),
                  player::AnimationError);
 }
 

@@ -48,6 +48,14 @@ int distance(const Rgb& a, const Rgb& b) {
         {std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
 }
 
+// Feeds screens to sink and finishes it, as the programs do.
+void writeAll(const std::unique_ptr<player::FrameSink>& sink,
+              const std::vector<BitString>& screens) {
+    for (const BitString& screen : screens)
+        sink->add(screen);
+    sink->finish();
+}
+
 class Exports : public testing::Test {
   protected:
     void SetUp() override { player::quietMediaLog(); }
@@ -76,7 +84,7 @@ TEST_F(Exports, GifHoldsEveryFramePixelForPixelAtTenFramesASecond) {
                      std::to_string(geometry.screen.height) + " at scale " +
                      std::to_string(geometry.scale));
         const auto screens = knownScreens(geometry.screen.width, geometry.screen.height);
-        player::writeGif(path("a.gif"), screens, geometry);
+        writeAll(player::openGif(path("a.gif"), geometry), screens);
         const testvideo::Video video = testvideo::readVideo(path("a.gif"));
         EXPECT_EQ(video.codec, "gif");
         EXPECT_DOUBLE_EQ(video.framesPerSecond, 10.0);
@@ -102,7 +110,7 @@ TEST_F(Exports, Mp4HoldsEveryFrameInItsColours) {
     for (const PictureGeometry geometry :
          {PictureGeometry{{96, 64}, 4}, PictureGeometry{{13, 7}, 1}}) {
         const auto screens = knownScreens(geometry.screen.width, geometry.screen.height);
-        player::writeMp4(path("a.mp4"), screens, geometry);
+        writeAll(player::openMp4(path("a.mp4"), geometry), screens);
         const testvideo::Video video = testvideo::readVideo(path("a.mp4"));
         EXPECT_DOUBLE_EQ(video.framesPerSecond, 10.0);
         ASSERT_EQ(video.frames.size(), screens.size());
@@ -130,7 +138,7 @@ TEST_F(Exports, Mp4HoldsEveryFrameInItsColours) {
 TEST_F(Exports, PngFramesAreNamedByFrameNumber) {
     const PictureGeometry geometry{{96, 64}, 2};
     const auto screens = knownScreens(96, 64);
-    player::writePngFrames(path("new/frames"), screens, geometry);
+    writeAll(player::openPngFrames(path("new/frames"), geometry), screens);
     for (std::size_t k = 0; k < screens.size(); ++k) {
         const QImage image(
             QString::fromStdString(path("new/frames/0000000" + std::to_string(k) + ".png")));
@@ -157,23 +165,25 @@ TEST_F(Exports, PngFramesAreNamedByFrameNumber) {
 TEST_F(Exports, ReplaceAnOlderFileOnlyWhenComplete) {
     std::ofstream(path("a.gif")) << "older";
     const auto screens = knownScreens(96, 64);
-    player::writeGif(path("a.gif"), screens, {{96, 64}, 1});
+    writeAll(player::openGif(path("a.gif"), {{96, 64}, 1}), screens);
     EXPECT_EQ(testvideo::readVideo(path("a.gif")).frames.size(), 4U);
-    EXPECT_THROW(player::writeGif(path("b.gif"), {}, {{96, 64}, 1}), support::FileError);
-    EXPECT_THROW(player::writeMp4(path("b.mp4"), {}, {{96, 64}, 1}), support::FileError);
+    EXPECT_THROW(writeAll(player::openGif(path("b.gif"), {{96, 64}, 1}), {}), support::FileError);
+    EXPECT_THROW(writeAll(player::openMp4(path("b.mp4"), {{96, 64}, 1}), {}), support::FileError);
     EXPECT_EQ(files(), std::vector<std::string>{"a.gif"});
 }
 
 TEST_F(Exports, NameThePathTheyCannotWrite) {
     const auto screens = knownScreens(96, 64);
     try {
-        player::writeGif(path("none/a.gif"), screens, {{96, 64}, 1});
+        writeAll(player::openGif(path("none/a.gif"), {{96, 64}, 1}), screens);
         FAIL() << "written";
     } catch (const support::FileError& error) {
         EXPECT_EQ(error.path(), path("none/a.gif"));
         EXPECT_NE(error.reason().find("No such file or directory"), std::string::npos);
     }
     std::ofstream(path("file")) << "a file where a folder should be";
-    EXPECT_THROW(player::writePngFrames(path("file"), screens, {{96, 64}, 1}), support::FileError);
-    EXPECT_THROW(player::writeMp4(path("file/a.mp4"), screens, {{96, 64}, 1}), support::FileError);
+    EXPECT_THROW(writeAll(player::openPngFrames(path("file"), {{96, 64}, 1}), screens),
+                 support::FileError);
+    EXPECT_THROW(writeAll(player::openMp4(path("file/a.mp4"), {{96, 64}, 1}), screens),
+                 support::FileError);
 }

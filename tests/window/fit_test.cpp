@@ -7,10 +7,11 @@
 #include <limits>
 #include <random>
 
-using conversion::ConvertCanvases;
+using conversion::convertCanvases;
 using conversion::ConvertSettings;
-using conversion::FindFit;
+using conversion::findFit;
 using conversion::kFitSteps;
+using conversion::replayCanvases;
 using TIFunctions::BitString;
 
 namespace {
@@ -44,12 +45,12 @@ std::vector<BitString> driftingCanvases(std::size_t count) {
 std::optional<std::size_t> wholeSize(const std::vector<BitString>& canvases,
                                      const ConvertSettings& settings, std::size_t step) {
     std::vector<std::size_t> bytesAfter;
-    ConvertCanvases(canvases, settings, kFitSteps[step], kWidth, kHeight, &bytesAfter);
+    convertCanvases(canvases, settings, kFitSteps[step], kWidth, kHeight, &bytesAfter);
     if (bytesAfter.size() != canvases.size()) return std::nullopt;
     return bytesAfter.back();
 }
 
-TEST(FindFit, ChoosesTheLeastLossyStepThatFits) {
+TEST(Fit, ChoosesTheLeastLossyStepThatFits) {
     const auto canvases = driftingCanvases(45);
     ConvertSettings settings;
     settings.MaxBytes = std::numeric_limits<double>::infinity();
@@ -61,7 +62,7 @@ TEST(FindFit, ChoosesTheLeastLossyStepThatFits) {
     for (std::size_t step = 0; step < kFitSteps.size(); ++step) {
         SCOPED_TRACE(step);
         settings.MaxBytes = static_cast<double>(sizes[step]);
-        const auto fit = FindFit(canvases, settings, kWidth, kHeight);
+        const auto fit = findFit(canvases, settings, kWidth, kHeight);
         ASSERT_TRUE(fit.step);
         const auto chosen = *fit.step;
         EXPECT_LE(chosen, step);
@@ -75,18 +76,69 @@ TEST(FindFit, ChoosesTheLeastLossyStepThatFits) {
     }
 }
 
-TEST(FindFit, CountsTheFramesThatFitWhenNothingDoes) {
+TEST(Fit, CountsTheFramesThatFitWhenNothingDoes) {
     const auto canvases = driftingCanvases(30);
     ConvertSettings settings;
     std::vector<std::size_t> bytesAfter;
     settings.MaxBytes = std::numeric_limits<double>::infinity();
-    ConvertCanvases(canvases, settings, kFitSteps.back(), kWidth, kHeight, &bytesAfter);
+    convertCanvases(canvases, settings, kFitSteps.back(), kWidth, kHeight, &bytesAfter);
     settings.MaxBytes = static_cast<double>(bytesAfter[11]);
-    const auto fit = FindFit(canvases, settings, kWidth, kHeight);
+    const auto fit = findFit(canvases, settings, kWidth, kHeight);
     EXPECT_FALSE(fit.step);
     EXPECT_EQ(fit.lossiestFrames, 12U);
     settings.MaxBytes = static_cast<double>(bytesAfter[0] - 1);
-    EXPECT_EQ(FindFit(canvases, settings, kWidth, kHeight).lossiestFrames, 0U);
+    EXPECT_EQ(findFit(canvases, settings, kWidth, kHeight).lossiestFrames, 0U);
+}
+
+// The host around a replay: asked for no canvas, it counts the frames and may ask for a stop.
+class ReplayHost final : public conversion::FrameLoopHost {
+  public:
+    explicit ReplayHost(std::size_t stopAfter) : m_stopAfter(stopAfter) {}
+
+    double Length() override {
+        ADD_FAILURE() << "the replay asked for the video's length";
+        return 0;
+    }
+    BitString getCanvas(double, double, double, double) override {
+        ADD_FAILURE() << "the replay asked for a canvas";
+        return {};
+    }
+    std::atomic<bool>& WantToStop() override { return m_stop; }
+    void canvasTaken(std::size_t, const BitString&) override { ++taken; }
+    void ShowCanvas(const BitString&) override { ++shown; }
+    void frameDone(const conversion::FrameReport& report) override {
+        frames = report.k + 1;
+        if (frames == m_stopAfter) m_stop = true;
+    }
+
+    std::size_t taken = 0;
+    std::size_t shown = 0;
+    std::size_t frames = 0;
+
+  private:
+    std::size_t m_stopAfter;
+    std::atomic<bool> m_stop{false};
+};
+
+TEST(ReplayCanvases, ConvertsEachCanvasOnceUntilTheEndOrAStop) {
+    struct Row {
+        std::size_t canvases;
+        std::size_t stopAfter;  // 0: no stop
+        std::size_t frames;
+    };
+    for (const Row& row : {Row{0, 0, 0}, Row{1, 0, 1}, Row{25, 0, 25}, Row{25, 7, 7}}) {
+        SCOPED_TRACE(row.canvases);
+        const auto canvases = driftingCanvases(row.canvases);
+        ConvertSettings settings;
+        settings.MaxBytes = std::numeric_limits<double>::infinity();
+        settings.WantPreview = true;
+        ReplayHost host(row.stopAfter);
+        const BitString records = replayCanvases(settings, kWidth, kHeight, canvases, host);
+        EXPECT_EQ(host.frames, row.frames);
+        EXPECT_EQ(host.shown, row.frames);
+        EXPECT_EQ(host.taken, 0U);
+        EXPECT_EQ(records.empty(), row.frames == 0);
+    }
 }
 
 }  // namespace

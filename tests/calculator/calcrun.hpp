@@ -12,7 +12,7 @@
 #include "bitstring.hpp"
 #include "machine.hpp"
 
-namespace playertest {
+namespace calcrun {
 
 // The OS's flag bytes and key bytes the player must hand back as the OS expects them.
 struct OsState {
@@ -27,7 +27,7 @@ struct OsState {
 };
 
 // One run of the player.
-struct PlayerRun {
+struct ProgramRun {
     emulator::RunResult result;
     std::vector<TIFunctions::BitString> shown;  // the LCD at each frame_shown
     std::vector<emulator::FrameTiming> frames;
@@ -60,6 +60,6 @@ std::size_t archivedRecordsOffset();
 std::size_t dataCapacity();
 
 // Runs the player, as Asm( starts it, on records in an AppVar until it returns or faults.
-PlayerRun runPlayer(std::span<const std::uint8_t> records, const RunOptions& options = {});
+ProgramRun runProgram(std::span<const std::uint8_t> records, const RunOptions& options = {});
 
-}  // namespace playertest
+}  // namespace calcrun

@@ -1,4 +1,4 @@
-#include "playerrun.hpp"
+#include "calcrun.hpp"
 
 #include <fstream>
 #include <iterator>
@@ -8,7 +8,7 @@
 #include "symbols.hpp"
 #include "variables.hpp"
 
-namespace playertest {
+namespace calcrun {
 
 namespace {
 
@@ -18,13 +18,13 @@ std::vector<std::uint8_t> readBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-struct Player {
-    std::vector<std::uint8_t> code = readBytes(KELVONAR_PLAYER_BIN);
-    emulator::Symbols symbols = emulator::Symbols::read(KELVONAR_PLAYER_SYM);
+struct CalcProgram {
+    std::vector<std::uint8_t> code = readBytes(KELVONAR_PROGRAM_BIN);
+    emulator::Symbols symbols = emulator::Symbols::read(KELVONAR_PROGRAM_SYM);
 };
 
-const Player& player() {
-    static const Player instance;
+const CalcProgram& calcProgram() {
+    static const CalcProgram instance;
     return instance;
 }
 
@@ -81,18 +81,18 @@ std::size_t archivedRecordsOffset() {
 }
 
 std::size_t dataCapacity() {
-    const std::size_t programEnd = player().symbols.at("player_data") + 1 + pack::kNameLength;
+    const std::size_t programEnd = calcProgram().symbols.at("player_data") + 1 + pack::kNameLength;
     return emulator::kSymbolTable - 2 * emulator::kSymbolEntry - programEnd - 2;
 }
 
-PlayerRun runPlayer(std::span<const std::uint8_t> records, const RunOptions& options) {
-    const Player& p = player();
+ProgramRun runProgram(std::span<const std::uint8_t> records, const RunOptions& options) {
+    const CalcProgram& p = calcProgram();
     emulator::Machine machine(options.timerHz);
     // The program names one AppVar, DATA, which holds the records.
     std::vector<std::uint8_t> program = {0xBB, 0x6D};
-    const std::size_t playerLength = p.symbols.at("player_data") - emulator::kProgramStart;
+    const std::size_t programLength = p.symbols.at("player_data") - emulator::kProgramStart;
     program.insert(program.end(), p.code.begin(),
-                   p.code.begin() + static_cast<std::ptrdiff_t>(playerLength));
+                   p.code.begin() + static_cast<std::ptrdiff_t>(programLength));
     program.insert(program.end(), {1, 'D', 'A', 'T', 'A', 0, 0, 0, 0});
     std::vector<pack::Variable> variables = {
         {pack::kProtectedProgramType, "PLAYER", false, pack::sizedData(program)},
@@ -106,7 +106,7 @@ PlayerRun runPlayer(std::span<const std::uint8_t> records, const RunOptions& opt
                            p.symbols.at("frame_waited"));
     if (options.clearAtFrame) machine.pressKeyAtFrame(emulator::kKeyClear, *options.clearAtFrame);
 
-    PlayerRun run;
+    ProgramRun run;
     run.entry = readOsState(machine);
     machine.onFrameShown([&](const emulator::FrameTiming& timing) {
         if (options.clearAtFrame && timing.frame == *options.clearAtFrame) {
@@ -132,4 +132,4 @@ PlayerRun runPlayer(std::span<const std::uint8_t> records, const RunOptions& opt
     return run;
 }
 
-}  // namespace playertest
+}  // namespace calcrun

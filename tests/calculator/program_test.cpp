@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "calcrun.hpp"
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "framedecoder.hpp"
-#include "playerrun.hpp"
 #include "testframes.hpp"
 #include "tifunctions.hpp"
 
@@ -47,8 +47,8 @@ std::vector<BitString> decodedScreens(std::span<const std::uint8_t> stream) {
 
 // The player handed the OS back its state: no key or break pending, the graph screen to be
 // redrawn, the auto power-down and run indicator bits as found, no auto power-down count in play.
-void expectOsStateRestored(const playertest::PlayerRun& run) {
-    const playertest::OsState& out = run.exitState;
+void expectOsStateRestored(const calcrun::ProgramRun& run) {
+    const calcrun::OsState& out = run.exitState;
     EXPECT_EQ(out.kbdFlags & 0x08, 0) << "a key's scan code left pending";
     EXPECT_EQ(out.onFlags & 0x10, 0) << "a break left pending";
     EXPECT_EQ(out.graphFlags & 0x01, 1) << "graph screen not marked for a redraw";
@@ -62,7 +62,7 @@ void expectOsStateRestored(const playertest::PlayerRun& run) {
 
 // Every frame the LCD showed equals the decoded screen, within the budget, without a gap
 // violation, and the player returned with the OS state restored.
-void expectPlayedExactly(const playertest::PlayerRun& run, const std::vector<BitString>& expected) {
+void expectPlayedExactly(const calcrun::ProgramRun& run, const std::vector<BitString>& expected) {
     ASSERT_TRUE(run.result.returned) << run.result.fault;
     ASSERT_EQ(run.shown.size(), expected.size());
     for (std::size_t k = 0; k < expected.size(); ++k)
@@ -135,9 +135,9 @@ TEST_P(CodeTypePlayback, ShowsWhatTheDecoderShows) {
     if (codeType < 7) {
         ASSERT_EQ(expected, frames);
     }
-    expectPlayedExactly(playertest::runPlayer(stream, {.timerHz = emulator::kTimerRates[3],
-                                                       .clearAtFrame = {},
-                                                       .frames = expected.size()}),
+    expectPlayedExactly(calcrun::runProgram(stream, {.timerHz = emulator::kTimerRates[3],
+                                                     .clearAtFrame = {},
+                                                     .frames = expected.size()}),
                         expected);
 }
 
@@ -157,7 +157,7 @@ TEST(BitRunEnd, LiteralPastTheFrameEndChangesNothingAfterIt) {
     stream.push_back(0xFF);
     stream.push_back(0x00);
     const std::vector<BitString> expected = decodedScreens(stream);
-    expectPlayedExactly(playertest::runPlayer(stream), expected);
+    expectPlayedExactly(calcrun::runProgram(stream), expected);
 }
 
 namespace {
@@ -234,7 +234,7 @@ TEST_P(MalformedStream, StopsCleanlyAfterTheGoodRecords) {
     stream.insert(stream.end(), GetParam().bytes.begin(), GetParam().bytes.end());
     if (!GetParam().cut) stream.insert(stream.end(), 3 * kScreenBits / 8, 0);
     EXPECT_ANY_THROW(TIFunctions::decodeRecords(stream, kScreenBits));
-    expectPlayedExactly(playertest::runPlayer(stream), expected);
+    expectPlayedExactly(calcrun::runProgram(stream), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tails, MalformedStream, testing::ValuesIn(badTails()),
@@ -265,7 +265,7 @@ class Tempo : public testing::TestWithParam<double> {};
 // itself.
 TEST_P(Tempo, TenFramesASecond) {
     constexpr std::size_t kFrames = 40;
-    const auto run = playertest::runPlayer(
+    const auto run = calcrun::runProgram(
         mixedStream(kFrames), {.timerHz = GetParam(), .clearAtFrame = {}, .frames = kFrames});
     ASSERT_TRUE(run.result.returned) << run.result.fault;
     ASSERT_EQ(run.frames.size(), kFrames);
@@ -292,7 +292,7 @@ INSTANTIATE_TEST_SUITE_P(TimerRates, Tempo, testing::ValuesIn(emulator::kTimerRa
 // released, the OS state restored.
 TEST(ClearKey, StopsWithinAFrame) {
     constexpr std::size_t kFrames = 20;
-    const auto run = playertest::runPlayer(
+    const auto run = calcrun::runProgram(
         mixedStream(kFrames),
         {.timerHz = emulator::kTimerRates[0], .clearAtFrame = std::size_t{3}, .frames = kFrames});
     ASSERT_TRUE(run.result.returned) << run.result.fault;
@@ -313,13 +313,13 @@ TEST(OsState, FlagsComeBackAsFound) {
             SCOPED_TRACE(testing::Message()
                          << "apd flags " << int{apd} << ", indicator " << indicator);
             const auto run =
-                playertest::runPlayer(mixedStream(3), {.timerHz = emulator::kTimerRates[3],
-                                                       .clearAtFrame = {},
-                                                       .frames = 3,
-                                                       .archived = false,
-                                                       .nextAppVar = {},
-                                                       .apdFlags = apd,
-                                                       .indicatorOn = indicator});
+                calcrun::runProgram(mixedStream(3), {.timerHz = emulator::kTimerRates[3],
+                                                     .clearAtFrame = {},
+                                                     .frames = 3,
+                                                     .archived = false,
+                                                     .nextAppVar = {},
+                                                     .apdFlags = apd,
+                                                     .indicatorOn = indicator});
             ASSERT_TRUE(run.result.returned) << run.result.fault;
             expectOsStateRestored(run);
         }
@@ -355,14 +355,14 @@ TEST_P(ClipPlayback, ShowsEveryFrameInTime) {
         }
         const std::size_t firstRecord = next;
         while (next < records.size() &&
-               part.size() + records[next].size <= playertest::dataCapacity()) {
+               part.size() + records[next].size <= calcrun::dataCapacity()) {
             const auto* begin = bytes.data() + records[next].offset;
             part.insert(part.end(), begin, begin + records[next].size);
             expected.push_back(records[next].screen);
             ++next;
         }
         ASSERT_GT(next, firstRecord) << "record " << next << " does not fit the data area";
-        const auto run = playertest::runPlayer(
+        const auto run = calcrun::runProgram(
             part,
             {.timerHz = emulator::kTimerRates[3], .clearAtFrame = {}, .frames = expected.size()});
         expectPlayedExactly(run, expected);
@@ -390,8 +390,8 @@ INSTANTIATE_TEST_SUITE_P(Clips, ClipPlayback,
 // No records: the player returns at once, having shown nothing.
 TEST(EmptyData, ReturnsWithoutAFrame) {
     expectPlayedExactly(
-        playertest::runPlayer(
-            {}, {.timerHz = emulator::kTimerRates[3], .clearAtFrame = {}, .frames = 1}),
+        calcrun::runProgram({},
+                            {.timerHz = emulator::kTimerRates[3], .clearAtFrame = {}, .frames = 1}),
         {});
 }
 
@@ -399,7 +399,7 @@ namespace {
 
 // Bytes of an archived AppVar's records that lie in its first flash page.
 std::size_t firstPageBytes() {
-    return emulator::kPageSize - playertest::archivedRecordsOffset();
+    return emulator::kPageSize - calcrun::archivedRecordsOffset();
 }
 
 struct ArchiveCase {
@@ -449,11 +449,11 @@ TEST_P(ArchivePlayback, PlaysAcrossPagesAndStopsAtTheEnd) {
     }
     std::vector<BitString> expected = decodedScreens(std::span(stream).first(
         c.end == ArchiveCase::End::Whole ? stream.size() : starts[crossing]));
-    const auto run = playertest::runPlayer(stream, {.timerHz = emulator::kTimerRates[3],
-                                                    .clearAtFrame = {},
-                                                    .frames = starts.size(),
-                                                    .archived = true,
-                                                    .nextAppVar = next});
+    const auto run = calcrun::runProgram(stream, {.timerHz = emulator::kTimerRates[3],
+                                                  .clearAtFrame = {},
+                                                  .frames = starts.size(),
+                                                  .archived = true,
+                                                  .nextAppVar = next});
     expectPlayedExactly(run, expected);
 }
 

@@ -1,4 +1,4 @@
-#include "playerrun.hpp"
+#include "playrun.hpp"
 
 #include <filesystem>
 #include <memory>
