@@ -48,10 +48,6 @@ constexpr support::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const support::Option> converterOptions() {
-    return kOptions;
-}
-
 ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
     std::vector<support::Option> all(std::begin(kOptions), std::end(kOptions));
     all.insert(all.end(), kJobOptions.begin(), kJobOptions.end());

@@ -36,9 +36,6 @@ struct ConverterOptions {
 // quote, its first and last characters are dropped.
 std::string fileNameFromCommandLine(const std::string& commandLine);
 
-// The converter's own options, beside kJobOptions.
-std::span<const support::Option> converterOptions();
-
 // Parses the arguments after the program name. Options come first or anywhere; "--" ends them.
 // The remaining arguments, joined by single blanks, are the command line of the video path.
 // Throws support::UsageError for an unknown or repeated option, a missing option value or no

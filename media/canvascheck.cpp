@@ -333,4 +333,10 @@ std::string describeCheck(const CheckReport& report, bool lossy) {
     return text.str();
 }
 
+CheckRequest checkRequest(const support::Arguments& parsed) {
+    CheckRequest request{parsed.value(kCheckOption.name), parsed.has(kLossyOption.name)};
+    if (request.lossy && !request.folder) throw support::UsageError("--lossy goes with --check");
+    return request;
+}
+
 }  // namespace player

@@ -9,10 +9,34 @@
 #include <vector>
 
 #include "animation.hpp"
+#include "arguments.hpp"
 #include "bitstring.hpp"
 #include "fileerror.hpp"
 
 namespace player {
+
+// The options that ask a program to check its frames against the converter's canvases.
+inline constexpr support::Option kCheckOption{
+    "--check", "DIR",
+    "compare every frame with the canvas kelvonar --dump-canvases wrote as DIR/NNNNNNNN.pbm, by "
+    "the rule of the job DIR/canvases.ini records: with Quality or interlacing only every tenth "
+    "frame must be equal, otherwise every frame; one line when it passes, a few example frames "
+    "when not"};
+inline constexpr support::Option kLossyOption{
+    "--lossy",
+    {},
+    "with --check: judge as if the job used Quality or interlacing (for a folder without "
+    "canvases.ini)"};
+
+// The check a command line asks for.
+struct CheckRequest {
+    std::optional<std::string> folder;  // --check: the converter's canvases
+    bool lossy = false;                 // --lossy: frames may differ except every tenth
+};
+
+// The check of kCheckOption and kLossyOption in parsed. Throws support::UsageError for --lossy
+// without --check.
+CheckRequest checkRequest(const support::Arguments& parsed);
 
 // A black-and-white picture: 1 dark, 0 light, rows from the top.
 struct Canvas {

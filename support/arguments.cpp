@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <stdexcept>
 #include <vector>
 
 namespace support {
@@ -82,6 +83,13 @@ std::optional<std::string> Arguments::value(std::string_view name) const {
 
 Arguments parseArguments(const std::vector<std::string>& arguments, std::span<const Option> options,
                          std::string_view operand) {
+    // The help of every program is built from its table: an option without its description is
+    // the program's fault, found by the first run of any of its tests.
+    for (const Option& option : options) {
+        if (option.description.empty())
+            throw std::logic_error("the option " + std::string(option.name) +
+                                   " has no description");
+    }
     Arguments parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {

@@ -212,11 +212,8 @@ constexpr support::Option kOptions[] = {
      "its labels, as z80-unknown-coff-nm lists them (with --player; for the TI-83 and TI-82 "
      "alone, the player linked at 0)"},
     {"--frames", "DIR", "the LCD at each frame as DIR/NNNNNNNN.pbm, from 00000000"},
-    {"--check", "DIR", "compare the frames with the canvases of kelvonar --dump-canvases"},
-    {"--lossy",
-     {},
-     "with --check: only every tenth frame must be equal (by default when DIR/canvases.ini "
-     "records Quality or interlacing)"},
+    player::kCheckOption,
+    player::kLossyOption,
     {"--gif", "FILE", "what the LCD showed, at its real timing, as an animated GIF"},
     {"--cycles", "FILE",
      "CSV: frame,code_type,code_name,used,waited (T-states at 6 MHz of real time)"},
@@ -239,10 +236,6 @@ constexpr support::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const support::Option> emuOptions() {
-    return kOptions;
-}
-
 EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
     const support::Arguments parsed =
         support::parseArguments(arguments, kOptions, "a data file or calculator files");
@@ -261,8 +254,9 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
         options.model = *model;
     }
     options.framesFolder = parsed.value("--frames");
-    options.checkFolder = parsed.value("--check");
-    options.lossy = parsed.has("--lossy");
+    const player::CheckRequest check = player::checkRequest(parsed);
+    options.checkFolder = check.folder;
+    options.lossy = check.lossy;
     options.gifPath = parsed.value("--gif");
     options.cyclesPath = parsed.value("--cycles");
     options.plotPath = parsed.value("--plot");
@@ -285,8 +279,6 @@ EmuOptions parseEmuArguments(const std::vector<std::string>& arguments) {
         options.powerDownTicks = static_cast<std::uint32_t>(
             support::wholeNumber("--power-down-ticks", *ticks, 1, 1'000'000));
     }
-    if (options.lossy && !options.checkFolder)
-        throw support::UsageError("--lossy goes with --check");
 
     const auto programFile = parsed.value("--player");
     const auto symbols = parsed.value("--symbols");

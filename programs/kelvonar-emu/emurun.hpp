@@ -38,9 +38,6 @@ struct EmuOptions {
     bool version = false;
 };
 
-// The options of kelvonar-emu's command line.
-std::span<const support::Option> emuOptions();
-
 // Parses the arguments after the program name. Throws support::UsageError.
 EmuOptions parseEmuArguments(const std::vector<std::string>& arguments);
 

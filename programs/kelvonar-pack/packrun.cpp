@@ -41,10 +41,6 @@ constexpr support::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const support::Option> packOptions() {
-    return kOptions;
-}
-
 PackOptions parsePackArguments(const std::vector<std::string>& arguments) {
     const support::Arguments parsed = support::parseArguments(arguments, kOptions, "a data file");
     PackOptions options;

@@ -24,9 +24,6 @@ struct PackOptions {
     bool version = false;
 };
 
-// The options of kelvonar-pack's command line.
-std::span<const support::Option> packOptions();
-
 // Parses the arguments after the program name. Throws support::UsageError, also for an invalid
 // --name.
 PackOptions parsePackArguments(const std::vector<std::string>& arguments);

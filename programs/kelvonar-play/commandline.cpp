@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "canvascheck.hpp"
+
 namespace player {
 
 namespace {
@@ -18,15 +20,8 @@ constexpr support::Option kOptions[] = {
     {"--mp4", "FILE", "write the animation as an MP4 video, ten frames a second"},
     {"--frames", "DIR", "write every frame as DIR/NNNNNNNN.png, numbered from 00000000"},
     {"--scale", "N", "show and export every screen pixel as N x N pixels (default 4)"},
-    {"--check", "DIR",
-     "compare every frame with the canvas kelvonar --dump-canvases wrote as DIR/NNNNNNNN.pbm, by "
-     "the rule of the job DIR/canvases.ini records: with Quality or interlacing only every tenth "
-     "frame must be equal, otherwise every frame; one line when it passes, a few example frames "
-     "when not"},
-    {"--lossy",
-     {},
-     "with --check: judge as if the job used Quality or interlacing (for a folder without "
-     "canvases.ini)"},
+    kCheckOption,
+    kLossyOption,
     {"--dump-bytes", "FILE", "write the bytes read from the data lines to FILE, as they are"},
     {"--start", "N", "start the window at frame N"},
     {.name = "--grab",
@@ -35,10 +30,6 @@ constexpr support::Option kOptions[] = {
      .listed = false}};
 
 }  // namespace
-
-std::span<const support::Option> playerOptions() {
-    return kOptions;
-}
 
 PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments) {
     const support::Arguments parsed = support::parseArguments(arguments, kOptions, "a file name");
@@ -51,7 +42,6 @@ PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments) {
     options.help = parsed.help();
     options.version = parsed.version();
     options.info = parsed.has("--info");
-    options.lossy = parsed.has("--lossy");
     options.size.width = static_cast<int>(number("--width", 1, kMaxScreenSide, options.size.width));
     options.size.height =
         static_cast<int>(number("--height", 1, kMaxScreenSide, options.size.height));
@@ -60,10 +50,12 @@ PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments) {
     options.gifPath = parsed.value("--gif");
     options.mp4Path = parsed.value("--mp4");
     options.framesFolder = parsed.value("--frames");
-    options.checkFolder = parsed.value("--check");
     options.bytesPath = parsed.value("--dump-bytes");
     options.grabPath = parsed.value("--grab");
     if (options.help || options.version) return options;
+    const CheckRequest check = checkRequest(parsed);
+    options.checkFolder = check.folder;
+    options.lossy = check.lossy;
 
     const std::vector<std::string>& files = parsed.operands();
     if (files.empty()) throw support::UsageError("no data file given");
@@ -72,8 +64,6 @@ PlayerOptions parsePlayerArguments(const std::vector<std::string>& arguments) {
                                   files[1] + "\"");
     }
     options.file = files.front();
-    if (options.lossy && !options.checkFolder)
-        throw support::UsageError("--lossy goes with --check");
     if (options.wantsOutput() && (parsed.has("--start") || options.grabPath)) {
         throw support::UsageError(
             "--start and --grab are for the window, which does not open with --info, "

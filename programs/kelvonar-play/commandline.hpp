@@ -34,9 +34,6 @@ struct PlayerOptions {
     }
 };
 
-// The options of kelvonar-play's command line.
-std::span<const support::Option> playerOptions();
-
 // Parses the arguments after the program name. Options go anywhere, as "--name value" or
 // "--name=value"; "--" ends them. Throws support::UsageError for an unknown or repeated option, a
 // missing or invalid value, options that do not go together, or not exactly one data file.

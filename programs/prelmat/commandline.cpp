@@ -19,10 +19,6 @@ constexpr support::Option kOptions[] = {
 
 }  // namespace
 
-std::span<const support::Option> prelmatOptions() {
-    return kOptions;
-}
-
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments) {
     std::vector<std::string> words;
     for (const QString& argument : arguments)

@@ -25,9 +25,6 @@ struct PrelmatOptions {
     QString screenshotPath;
 };
 
-// The options of prelmat's command line.
-std::span<const support::Option> prelmatOptions();
-
 // The options in arguments (without the program name); throws support::UsageError.
 PrelmatOptions parsePrelmatArguments(const QStringList& arguments);
 

@@ -108,6 +108,12 @@ TEST(Arguments, HelpVersionAndAliasesAreKnownEverywhere) {
     EXPECT_FALSE(parsed.has("-q"));
 }
 
+// --help is built from the table, so an option without its description is refused at once.
+TEST(Arguments, RefuseAnOptionWithoutItsDescription) {
+    const support::Option undescribed[] = {{"--gif", "FILE", ""}};
+    EXPECT_THROW(parseArguments({}, undescribed, "a file"), std::logic_error);
+}
+
 struct HelpCase {
     const char* name;
     std::vector<support::Option> options;
