@@ -7,6 +7,13 @@
 
 namespace conversion {
 
+namespace {
+
+// libavcodec chooses at most 16 decoder threads itself and warns against more.
+constexpr std::uint64_t kMaxThreads = 16;
+
+}  // namespace
+
 std::string fileNameFromCommandLine(const std::string& commandLine) {
     if (!commandLine.empty() && commandLine.front() == '"') {
         // The last character goes whatever it is; a lone quote leaves nothing.
@@ -18,10 +25,10 @@ std::string fileNameFromCommandLine(const std::string& commandLine) {
 
 ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
     static constexpr support::Option kOptions[] = {
-        {"--headless", false}, {"--verbose", false},   {"--job", true},
-        {"--output", true},    {"--screenshot", true}, {"--dump-canvases", true},
-        {"--seed", true},      {"--from", true},       {"--to", true},
-        {"--aspect", true},    {"--deinterlace", true}};
+        {"--headless", false}, {"--verbose", false},    {"--job", true},
+        {"--output", true},    {"--screenshot", true},  {"--dump-canvases", true},
+        {"--seed", true},      {"--from", true},        {"--to", true},
+        {"--aspect", true},    {"--deinterlace", true}, {"--threads", true}};
     std::vector<support::Option> all(std::begin(kOptions), std::end(kOptions));
     all.insert(all.end(), kJobOptions.begin(), kJobOptions.end());
     const support::Arguments parsed = support::parseArguments(arguments, all, "a video path");
@@ -60,6 +67,10 @@ ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (*mode != "auto") {
             throw support::UsageError("--deinterlace " + *mode + ": say auto, on or off");
         }
+    }
+    if (const auto threads = parsed.value("--threads")) {
+        options.threads =
+            static_cast<int>(support::wholeNumber("--threads", *threads, 0, kMaxThreads));
     }
 
     std::string commandLine;
@@ -100,6 +111,8 @@ Options:
                         deinterlace the frames the video marks interlaced (auto, the
                         default), every frame, or none; interlaced frames otherwise show
                         comb teeth on alternate rows where things move
+  --threads N           decode the video on N threads (1 to 16); 0, the default, lets the
+                        decoder use every core; the output is the same for every N
   --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm, and the
                         job's quality and interlace as DIR/canvases.ini, by which
                         kelvonar-play --check judges

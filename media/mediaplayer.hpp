@@ -30,7 +30,10 @@ enum class Deinterlace {
 
 // Settings of the decoder.
 struct MediaOptions {
-    int threads = 1;  // decoder threads; 0 lets the decoder choose
+    // Decoder threads, decoding frames side by side where the codec can, else slices of one
+    // frame; 0 lets libavcodec choose from the cores the process may run on (on one core, no
+    // threads), 1 decodes on the calling thread. The pictures are the same for every count.
+    int threads = 0;
     Deinterlace deinterlace = Deinterlace::Auto;
 };
 
