@@ -112,7 +112,9 @@ Options:
                         default), every frame, or none; interlaced frames otherwise show
                         comb teeth on alternate rows where things move
   --threads N           decode the video on N threads (1 to 16); 0, the default, lets the
-                        decoder use every core; the output is the same for every N
+                        decoder use every core. The output is the same for every N, but
+                        a damaged video (errors the decoder hides) repeats exactly only
+                        with --threads 1
   --dump-canvases DIR   write every canvas, before the search, as DIR/NNNNNNNN.pbm, and the
                         job's quality and interlace as DIR/canvases.ini, by which
                         kelvonar-play --check judges
