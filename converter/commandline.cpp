@@ -7,6 +7,13 @@
 
 namespace conversion {
 
+namespace {
+
+// libavcodec chooses at most 16 decoder threads itself and warns against more.
+constexpr std::uint64_t kMaxThreads = 16;
+
+}  // namespace
+
 std::string fileNameFromCommandLine(const std::string& commandLine) {
     if (!commandLine.empty() && commandLine.front() == '"') {
         // The last character goes whatever it is; a lone quote leaves nothing.
@@ -37,6 +44,10 @@ constexpr support::Option kOptions[] = {
     {"--deinterlace", "auto|on|off",
      "deinterlace the frames the video marks interlaced (auto, the default), every frame, or "
      "none; interlaced frames otherwise show comb teeth on alternate rows where things move"},
+    {"--threads", "N",
+     "decode the video on N threads (0 to 16); 0, the default, lets the decoder use every core. "
+     "The output is the same for every N, but a damaged video (errors the decoder hides) repeats "
+     "exactly only with --threads 1"},
     {"--dump-canvases", "DIR",
      "write every canvas, before the search, as DIR/NNNNNNNN.pbm, and the job's quality and "
      "interlace as DIR/canvases.ini, by which kelvonar-play --check judges"},
@@ -87,6 +98,10 @@ ConverterOptions parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (*mode != "auto") {
             throw support::UsageError("--deinterlace " + *mode + ": say auto, on or off");
         }
+    }
+    if (const auto threads = parsed.value("--threads")) {
+        options.threads =
+            static_cast<int>(support::wholeNumber("--threads", *threads, 0, kMaxThreads));
     }
 
     std::string commandLine;

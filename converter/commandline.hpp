@@ -30,6 +30,7 @@ struct ConverterOptions {
     bool fit = false;                       // choose quality and interlacing to fit the budget
     bool keepAspect = false;                // --aspect keep: the picture whole, centred
     capture::Deinterlace deinterlace = capture::Deinterlace::Auto;
+    int threads = 0;  // decoder threads, 0 one per core
 };
 
 // The video path of a command line: taken whole, blanks included; when it begins with a double

@@ -94,6 +94,8 @@ class Converter final : public FrameLoopHost {
     void setKeepAspect(bool keep) { m_keepAspect = keep; }
     // Which frames of the video are deinterlaced; given before load.
     void setDeinterlace(capture::Deinterlace mode) { m_media.deinterlace = mode; }
+    // How many threads decode the video (0: one per core); given before load.
+    void setThreads(int threads) { m_media.threads = threads; }
     // The conversion: reads the remaining job values, applies the preview layout, runs the frame
     // loop and saves the data file. Returns the statistics of the run.
     Statistics DoConvert();

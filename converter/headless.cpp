@@ -159,6 +159,7 @@ int runHeadless(const ConverterOptions& options, std::ostream& err) {
         converter.setFit(options.fit);
         converter.setKeepAspect(options.keepAspect);
         converter.setDeinterlace(options.deinterlace);
+        converter.setThreads(options.threads);
         converter.load(options.FileName);
         progress.setVideo(converter.Length(), options.stretch);
         Statistics statistics;

@@ -226,6 +226,8 @@ void MediaPlayer::Impl::open() {
     }
     codec->pkt_timebase = timeBase;
     codec->thread_count = std::max(0, options.threads);
+    // Whole frames side by side where the codec can: most streams hold one slice a frame.
+    codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (const int error = avcodec_open2(codec.get(), decoder, nullptr); error < 0) {
         fail("cannot open the decoder", error);
     }
@@ -341,6 +343,7 @@ bool MediaPlayer::Impl::decode(AVFrame* frame) {
 void MediaPlayer::Impl::makeGraph(const AVFrame& frame) {
     graph.reset(avfilter_graph_alloc());
     if (!graph) fail("out of memory");
+    graph->nb_threads = std::max(0, options.threads);  // as many as decode
     graphWidth = frame.width;
     graphHeight = frame.height;
     graphFormat = frame.format;

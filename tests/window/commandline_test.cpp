@@ -49,6 +49,8 @@ TEST(ConverterCommandLine, JoinsTheOperandsAndReadsTheOptions) {
     EXPECT_EQ(parseCommandLine({"a.mp4"}).deinterlace, capture::Deinterlace::Auto);
     EXPECT_EQ(parseCommandLine({"--deinterlace", "off", "a.mp4"}).deinterlace,
               capture::Deinterlace::Off);
+    EXPECT_EQ(parseCommandLine({"a.mp4"}).threads, 0);
+    EXPECT_EQ(parseCommandLine({"--threads=16", "a.mp4"}).threads, 16);
 }
 
 TEST(ConverterCommandLine, RefusesWhatItCannotUse) {
@@ -62,7 +64,9 @@ TEST(ConverterCommandLine, RefusesWhatItCannotUse) {
                                                       {"--from", "2", "--to", "0:02", "a.mp4"},
                                                       {"--to", "0", "a.mp4"},
                                                       {"--aspect", "wide", "a.mp4"},
-                                                      {"--deinterlace", "yes", "a.mp4"}}) {
+                                                      {"--deinterlace", "yes", "a.mp4"},
+                                                      {"--threads", "17", "a.mp4"},
+                                                      {"--threads", "-1", "a.mp4"}}) {
         EXPECT_THROW(parseCommandLine(arguments), support::UsageError) << arguments.size();
     }
 }

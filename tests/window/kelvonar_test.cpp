@@ -280,6 +280,30 @@ TEST_F(KelvonarProgram, AnExcerptHasTheWholeRunsCanvasesFromItsStart) {
     }
 }
 
+// Frames decoded side by side arrive late; every one must still come out, in order, from the
+// first on, after a seek and through the deinterlacer.
+TEST_F(KelvonarProgram, TheThreadCountChangesNothing) {
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"--from", "3.7"}, {"--deinterlace", "on"}}) {
+        std::string first;
+        for (const char* threads : {"1", "2"}) {
+            std::vector<std::string> all = {"--threads", threads};
+            all.insert(all.end(), arguments.begin(), arguments.end());
+            all.push_back(kSample);
+            const auto result = convert(all);
+            ASSERT_EQ(result.status, 0) << result.err;
+            if (first.empty())
+                first = testprocess::slurp(output());
+            else
+                EXPECT_EQ(testprocess::slurp(output()), first) << threads;
+        }
+    }
+    const auto refused = convert({"--threads", "17", kSample});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--threads needs a whole number from 0 to 16"), std::string::npos)
+        << refused.err;
+}
+
 TEST_F(KelvonarProgram, AStretchOutsideTheVideoIsAUsageError) {
     for (const std::vector<std::string>& arguments :
          {std::vector<std::string>{"--from", "6.5", kSample},

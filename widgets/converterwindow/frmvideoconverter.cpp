@@ -284,6 +284,7 @@ bool frmVideoConverter::load() {
         m_converter->setFit(m_options.fit);
         m_converter->setKeepAspect(m_options.keepAspect);
         m_converter->setDeinterlace(m_options.deinterlace);
+        m_converter->setThreads(m_options.threads);
         m_converter->load(m_options.FileName);
     } catch (const std::exception& error) {
         showError(QString::fromStdString(error.what()));
