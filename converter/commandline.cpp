@@ -45,7 +45,7 @@ constexpr support::Option kOptions[] = {
      "deinterlace the frames the video marks interlaced (auto, the default), every frame, or "
      "none; interlaced frames otherwise show comb teeth on alternate rows where things move"},
     {"--threads", "N",
-     "decode the video on N threads (0 to 16); 0, the default, lets the decoder use every core. "
+     "decode the video on N threads (0 to 16); 0, the default, one a core. "
      "The output is the same for every N, but a damaged video (errors the decoder hides) repeats "
      "exactly only with --threads 1"},
     {"--dump-canvases", "DIR",

@@ -15,6 +15,7 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
+#include <libavutil/cpu.h>
 #include <libavutil/display.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
@@ -225,7 +226,9 @@ void MediaPlayer::Impl::open() {
         fail("cannot set up the decoder", error);
     }
     codec->pkt_timebase = timeBase;
-    codec->thread_count = std::max(0, options.threads);
+    // One thread a core the process may run on: libavcodec's own choice, a core more, is slower
+    // on two cores (bench/threads-ratio).
+    codec->thread_count = options.threads > 0 ? options.threads : av_cpu_count();
     // Whole frames side by side where the codec can: most streams hold one slice a frame.
     codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (const int error = avcodec_open2(codec.get(), decoder, nullptr); error < 0) {
@@ -343,7 +346,7 @@ bool MediaPlayer::Impl::decode(AVFrame* frame) {
 void MediaPlayer::Impl::makeGraph(const AVFrame& frame) {
     graph.reset(avfilter_graph_alloc());
     if (!graph) fail("out of memory");
-    graph->nb_threads = std::max(0, options.threads);  // as many as decode
+    graph->nb_threads = codec->thread_count;  // as many as decode
     graphWidth = frame.width;
     graphHeight = frame.height;
     graphFormat = frame.format;

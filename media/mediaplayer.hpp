@@ -31,8 +31,8 @@ enum class Deinterlace {
 // Settings of the decoder.
 struct MediaOptions {
     // Decoder threads, decoding frames side by side where the codec can, else slices of one
-    // frame; 0 lets libavcodec choose from the cores the process may run on (on one core, no
-    // threads), 1 decodes on the calling thread. The pictures are the same for every count,
+    // frame; 0 gives one a core the process may run on (on one core, no threads), 1 decodes on
+    // the calling thread. The pictures are the same for every count,
     // except where a stream is damaged: there libavcodec's frame threads hide the errors
     // otherwise than one thread does, and not always alike from run to run.
     int threads = 0;
