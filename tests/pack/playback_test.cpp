@@ -16,6 +16,7 @@
 #include "framedecoder.hpp"
 #include "models.hpp"
 #include "packer.hpp"
+#include "played.hpp"
 #include "process.hpp"
 #include "symbols.hpp"
 #include "tempdir.hpp"
@@ -31,15 +32,7 @@ using TIFunctions::BitString;
 constexpr std::uint64_t kWorstFrameT = 450'000;
 constexpr std::uint64_t kTStatesPerFrame = 2'000'000;
 
-struct Played {
-    emulator::RunResult result;
-    std::vector<BitString> shown;
-    std::vector<emulator::FrameTiming> frames;
-    emulator::ExitCheck exit;
-    std::size_t gapViolations = 0;
-    std::uint64_t smallestGap = 0;  // real time between the two closest LCD accesses
-    std::vector<emulator::PlacedVariable> placed;
-};
+using testsupport::Played;
 
 // A player's code up to player_data and its labels; the TI-83 player also linked 0x100 and 1
 // further, from which the packer finds the words to move.

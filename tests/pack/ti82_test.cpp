@@ -14,6 +14,7 @@
 #include "conversions.hpp"
 #include "datafile.hpp"
 #include "packer.hpp"
+#include "played.hpp"
 #include "process.hpp"
 #include "symbols.hpp"
 #include "tempdir.hpp"
@@ -60,13 +61,7 @@ std::vector<std::uint8_t> fileBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-struct Played {
-    emulator::RunResult result;
-    std::vector<BitString> shown;
-    std::vector<emulator::FrameTiming> frames;
-    emulator::ExitCheck exit;
-    std::size_t gapViolations = 0;
-};
+using testsupport::Played;
 
 Played playTi82(const pack::Variable& program, std::size_t frames, double timerHz,
                 std::optional<std::size_t> clearAt = {}) {
